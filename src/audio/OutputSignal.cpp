@@ -1,0 +1,163 @@
+#include "audio/OutputSignal.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+#include <vector>
+
+#include "audio/ProcessExit.h"
+#include "audio/SafeFileWriter.h"
+#include "audio/WavHeader.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr int saveFailureStatus = -1;
+constexpr std::int64_t initialCapacity = 1024;
+constexpr std::int64_t encodeBlockSamples = 1 << 19;
+
+std::uint8_t encode8(double x) {
+  if (std::isnan(x)) {
+    return 0;
+  }
+  return static_cast<std::uint8_t>(std::clamp(x, 0.0, 255.0));
+}
+
+std::uint16_t encode16(double x) {
+  if (std::isnan(x)) {
+    return 0;
+  }
+  return static_cast<std::uint16_t>(static_cast<std::int16_t>(std::clamp(x, -32768.0, 32767.0)));
+}
+
+// Samples are encoded and written a block at a time: the file is the same as one large write,
+// without a second copy of the whole signal in memory.
+std::size_t encodeBlock(const double* samples, std::int64_t n, int bits, unsigned char* out) {
+  if (bits == 8) {
+    for (std::int64_t i = 0; i < n; ++i) {
+      out[i] = encode8(samples[i]);
+    }
+    return static_cast<std::size_t>(n);
+  }
+  for (std::int64_t i = 0; i < n; ++i) {
+    writeLe16(out + 2 * i, encode16(samples[i]));
+  }
+  return static_cast<std::size_t>(2 * n);
+}
+
+std::int32_t truncatedRate(double rate) {
+  if (!(rate > -2147483648.0 && rate < 2147483648.0)) {
+    return rate > 0 ? INT32_MAX : (rate < 0 ? INT32_MIN : 0);
+  }
+  return static_cast<std::int32_t>(rate);
+}
+
+}  // namespace
+
+OutputSignal::OutputSignal(const AudioSignal& source)
+    : samplerate(source.getSampleRate()),
+      channels(source.getChannels()),
+      bitspersample(source.getBitsPerSample()) {}
+
+void OutputSignal::reallocate(std::int64_t slots) {
+  try {
+    std::shared_ptr<double[]> bigger(new double[static_cast<std::size_t>(slots)]);
+    std::copy_n(outbuff.get(), count, bigger.get());
+    outbuff = std::move(bigger);
+    capacity = slots;
+  } catch (const std::exception& e) {
+    endProcess(std::string("Exception ") + e.what(), saveFailureStatus);
+  }
+}
+
+void OutputSignal::grow() {
+  if (!outbuff) {
+    reallocate(initialCapacity);
+  } else {
+    const std::int64_t previous = capacity;
+    reallocate(2 * capacity);
+    std::fill(outbuff.get() + previous, outbuff.get() + capacity, 0.0);
+  }
+  if (count >= capacity) {
+    grow();
+  }
+}
+
+void OutputSignal::reserve(std::int64_t total) {
+  if (total > capacity) {
+    reallocate(total);
+  }
+}
+
+void OutputSignal::save(const std::string& name) {
+  if (count <= 0) {
+    std::cout << "No new data to output!" << std::endl;
+  }
+  if (bitspersample != 8 && bitspersample != 16) {
+    endProcess("Invalid bits per sample " + std::to_string(bitspersample), saveFailureStatus);
+  }
+  const std::int64_t width = bitspersample / 8;
+  const std::int64_t dataBytes = (static_cast<std::int64_t>(bitspersample) * count) / 8;
+  const std::int32_t rate = truncatedRate(samplerate);
+
+  WavHeader header;
+  header.riffId = {'R', 'I', 'F', 'F'};
+  header.riffSize = static_cast<std::uint32_t>(dataBytes + 36);
+  header.waveId = {'W', 'A', 'V', 'E'};
+  header.fmtId = {'f', 'm', 't', ' '};
+  header.fmtSize = 16;
+  header.fmtFormat = 1;
+  header.nChannels = static_cast<std::uint16_t>(channels);
+  header.nSamplesPerSec = rate;
+  header.nAvgBytesPerSec = static_cast<std::uint32_t>(static_cast<std::int64_t>(rate) * width * channels);
+  header.nBlockAlign = static_cast<std::uint16_t>((channels * bitspersample) / 8);
+  header.nBitsPerSample = bitspersample;
+  const ChunkHeader chunk{{'d', 'a', 't', 'a'}, static_cast<std::int32_t>(dataBytes)};
+
+  unsigned char headerBytes[wavHeaderSize];
+  unsigned char chunkBytes[chunkHeaderSize];
+  encodeWavHeader(header, headerBytes);
+  encodeChunkHeader(chunk, chunkBytes);
+  std::vector<unsigned char> block;
+  try {
+    block.resize(static_cast<std::size_t>(std::min<std::int64_t>(count, encodeBlockSamples) * width));
+  } catch (const std::exception& e) {
+    endProcess(std::string("Exception ") + e.what(), saveFailureStatus);
+  }
+
+  SafeFileWriter file(name);
+  // Ending the process does not unwind, so the temporary file is removed before each exit.
+  auto fail = [&file](const char* message) {
+    file.discard();
+    endProcess(message, saveFailureStatus);
+  };
+  if (!file.open()) {
+    fail("I/O error");
+  }
+  if (!file.write(headerBytes, wavHeaderSize)) {
+    fail("Error writing wav!");
+  }
+  if (!file.write(chunkBytes, chunkHeaderSize)) {
+    fail("Error writing chk!");
+  }
+  for (std::int64_t done = 0; done < count; done += encodeBlockSamples) {
+    const std::int64_t n = std::min<std::int64_t>(count - done, encodeBlockSamples);
+    const std::size_t bytes = encodeBlock(outbuff.get() + done, n, bitspersample, block.data());
+    if (!file.write(block.data(), bytes)) {
+      fail("Error writing buffer!");
+    }
+  }
+  if (!file.commit()) {
+    fail("Error writing buffer!");
+  }
+
+  std::cout << "\nSaved WAV File: " << name << std::endl;
+  std::cout << " Sample Rate = (Hz) " << samplerate << std::endl;
+  std::cout << " Number of Samples = " << count << std::endl;
+  std::cout << " Bits Per Sample = " << bitspersample << std::endl;
+  std::cout << " Number of Channels = " << channels << std::endl;
+  count = 0;
+}
+
+}  // namespace velmora

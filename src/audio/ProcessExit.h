@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string_view>
+
+// Errors in this program are not returned: the operation that meets one prints its message line on
+// standard output and ends the process. Every such exit goes through endProcess, so that the rule
+// lives in one place and a test can intercept it.
+
+namespace velmora {
+
+// Called instead of std::exit when set; it must not return (a test throws from it).
+using ExitHandler = void (*)(int status);
+
+// Prints message and a line end, flushes standard output and ends the process with status.
+[[noreturn]] void endProcess(std::string_view message, int status);
+
+// Flushes standard output and ends the process with status, printing nothing more (for exits whose
+// text was printed already, such as the usage text).
+[[noreturn]] void endProcess(int status);
+
+// Installs handler (nullptr restores std::exit) and returns the previous one.
+ExitHandler setExitHandler(ExitHandler handler);
+
+}  // namespace velmora

@@ -1,0 +1,98 @@
+#include "cli/Driver.h"
+
+#include <iostream>
+#include <string_view>
+
+#include "audio/ProcessExit.h"
+#include "cli/OptionParser.h"
+#include "cli/Settings.h"
+#include "dsp/AudioProcessor.h"
+
+namespace velmora {
+
+namespace {
+
+// Letters whose value is the next argument when nothing is attached to them.
+constexpr std::string_view lettersWithValue = "tslwaroC";
+
+// The bass boost's fixed parameters; no option changes them.
+constexpr double bassSmoothing = 70.0;
+constexpr double bassOutputGain = 0.2;
+constexpr double bassGain = 12.0;
+
+std::string withoutQuotes(const std::string& argument) {
+  if (!argument.empty() && argument.front() == '"' && argument.back() == '"') {
+    return argument.size() == 1 ? std::string() : argument.substr(1, argument.size() - 2);
+  }
+  return argument;
+}
+
+}  // namespace
+
+void printVersion() { std::cout << "Velmora " VELMORA_VERSION << std::endl; }
+
+void printBanner() { std::cout << "Dynamic range compressor and bass boost for PCM WAV files" << std::endl; }
+
+void printUsage(std::string programName) {
+  std::cout << "Run program without arguments to view help\n";
+  std::cout << "Usage: " << programName << " [-c|C] [-t threshold] [-s slope] [-l lookahead]"
+            << " [-w window time] [-a attack] [-r release] [-T] [-b] [-o output.wav] filename.wav\n";
+  std::cout << " -c to compress, -T to truncate values during compression" << std::endl;
+  std::cout << " -Cn to compress using default no n" << std::endl;
+  std::cout << " -b boosts bass" << std::endl;
+}
+
+void processFile(std::string inputName, std::string outputName, double threshold, double slope,
+                 double tla, double twnd, double tatt, double trel, bool truncate, bool compress,
+                 bool boostBass) {
+  AudioProcessor processor(inputName);
+  if (compress) {
+    std::cout << "Compressing: " << inputName << std::endl;
+    processor.applyCompressor(threshold, slope, tla, twnd, tatt, trel, truncate);
+  }
+  if (boostBass) {
+    if (compress) {
+      processor.useOutputAsInput();
+    }
+    std::cout << "Boosting bass" << std::endl;
+    processor.applyBassBoost(bassSmoothing, bassOutputGain, bassGain);
+  }
+  if (outputName.empty()) {
+    outputName = "out.wav";
+  }
+  processor.saveOutput(outputName);
+}
+
+void runCommandLine(int argc, char** argv) {
+  printVersion();
+  printBanner();
+  const std::string programName = argc > 0 ? argv[0] : "";
+  if (argc <= 1) {
+    printUsage(programName);
+    endProcess(1);
+  }
+  OptionParser parser;
+  Settings settings;
+  for (int index = 1; index < argc; ++index) {
+    const std::string argument = argv[index];
+    if (argument.empty() || argument.front() != '-') {
+      const Settings& s = settings;
+      processFile(withoutQuotes(argument), s.outputName, s.threshold, s.slope, s.tla, s.twnd,
+                  s.tatt, s.trel, s.truncate, s.compress, s.boostBass);
+      continue;
+    }
+    const char letter = argument.size() > 1 ? argument[1] : '\0';
+    std::string value = argument.size() > 2 ? argument.substr(2) : std::string();
+    if (letter != '\0' && value.empty() && lettersWithValue.find(letter) != std::string_view::npos) {
+      if (index + 1 >= argc) {
+        printUsage(programName);
+        endProcess(1);
+      }
+      value = argv[++index];
+    }
+    parser.parse(printUsage, letter, programName, value, settings);
+  }
+  endProcess(0);
+}
+
+}  // namespace velmora

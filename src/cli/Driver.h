@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+// The program's control flow: the start-up texts, the walk over the command line, and the
+// load-process-save sequence of one input file.
+
+namespace velmora {
+
+void printVersion();
+void printBanner();
+void printUsage(std::string programName);
+
+void processFile(std::string inputName, std::string outputName, double threshold, double slope,
+                 double tla, double twnd, double tatt, double trel, bool truncate, bool compress,
+                 bool boostBass);
+
+// Walks the arguments from left to right and ends the process; never returns.
+[[noreturn]] void runCommandLine(int argc, char** argv);
+
+}  // namespace velmora

@@ -1,0 +1,3 @@
+#include "cli/Driver.h"
+
+int main(int argc, char** argv) { velmora::runCommandLine(argc, argv); }

@@ -1,0 +1,159 @@
+#include "dsp/Compressor.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace velmora {
+
+namespace {
+
+constexpr double clampBound = 30000.0;
+constexpr double largestIntegerSample = 32768.0;
+
+// Times to sample counts truncate toward zero; values beyond 32 bits saturate instead of
+// wrapping into a negative count.
+std::int32_t toCount(double samples) {
+  if (std::isnan(samples)) {
+    return 0;
+  }
+  return static_cast<std::int32_t>(std::clamp(samples, -2147483648.0, 2147483647.0));
+}
+
+double coefficient(double milliseconds, double rate) {
+  const double seconds = milliseconds * 0.001;
+  return seconds == 0 ? 0.0 : std::exp(-1 / (seconds * rate));
+}
+
+// One window term, (0.5a + 0.5b)^2, kept as the integer (a + b)^2, four times its value.
+std::uint64_t quadrupleTerm(double a, double b) {
+  const std::int64_t pairSum = static_cast<std::int64_t>(a) + static_cast<std::int64_t>(b);
+  return static_cast<std::uint64_t>(pairSum * pairSum);
+}
+
+}  // namespace
+
+Compressor::Compressor(const CompressorSettings& settings, double samplerate)
+    : t(settings.threshold * 0.01),
+      s((settings.slope / 100) * 0.01),
+      truncate(settings.truncate) {
+  const double r = std::trunc(samplerate);
+  ca = coefficient(settings.tatt, r);
+  cr = coefficient(settings.trel, r);
+  wn = toCount(r * (settings.twnd * 0.001));
+  ln = toCount(r * (settings.tla * 0.001));
+}
+
+double Compressor::detect(double windowSum) const { return std::sqrt(windowSum / wn); }
+
+double Compressor::smooth(double rms) {
+  const double q = rms > smoothed ? ca : cr;
+  smoothed = q * smoothed + (1 - q) * rms;
+  return smoothed;
+}
+
+double Compressor::gainAt(double lvl) const {
+  return lvl > t ? (6.0 - (lvl - t) * s) / 3.0 : 6.0;
+}
+
+double Compressor::limit(double sample) const {
+  if (!truncate) {
+    return sample;
+  }
+  if (sample > clampBound) {
+    return clampBound;
+  }
+  return sample < -clampBound ? -clampBound : sample;
+}
+
+void Compressor::processPair(double s1, double s2, double windowSum, OutputSignal& output) {
+  const double gain = gainAt(smooth(detect(windowSum)));
+  output.append(limit(s1 * gain));
+  output.append(limit(s2 * gain));
+}
+
+void Compressor::run(AudioSignal& input, OutputSignal& output, WindowMethod method) {
+  smoothed = 0.0;
+  const std::int64_t pairs = input.getNoSamples() / 2;
+  if (pairs <= 0) {
+    return;
+  }
+  output.reserve(2 * pairs);
+  const bool running = method == WindowMethod::running ||
+                       (method == WindowMethod::automatic && runningSumIsExact(input));
+  if (running) {
+    runRunning(input, output, pairs);
+  } else {
+    runDirect(input, output, pairs);
+  }
+}
+
+// The definition: every pair sums its window afresh. A term adds nothing when k reaches the
+// pairs not yet finished, or when its samples would lie at or past the end of the input.
+void Compressor::runDirect(AudioSignal& input, OutputSignal& output, std::int64_t pairs) {
+  const std::int64_t n = input.getNoSamples();
+  for (std::int64_t i = 0; i < pairs; ++i) {
+    const double s1 = input.rci();
+    const double s2 = input.rci();
+    const std::int64_t terms = std::min<std::int64_t>(wn, pairs - i - ln);
+    double sum = 0;
+    for (std::int64_t j = 0; j < terms; ++j) {
+      const std::int64_t k = ln + j;
+      if (2 * i + 3 + k >= n) {
+        break;
+      }
+      const auto offset = static_cast<std::int32_t>(k);
+      const double a = input.future(offset);
+      const double b = input.future(offset + 1);
+      const double mean = 0.5 * a + 0.5 * b;
+      sum += mean * mean;
+    }
+    processPair(s1, s2, sum, output);
+  }
+}
+
+// The same windows as a running integer sum over the term indices [lo, hi): each pair adds the
+// terms that enter at the front and removes those that leave at the back. Terms are read before
+// the pair itself, while the cursor still stands at the pair, so every offset is non-negative.
+void Compressor::runRunning(AudioSignal& input, OutputSignal& output, std::int64_t pairs) {
+  const std::int64_t n = input.getNoSamples();
+  std::int64_t lo = 2 + static_cast<std::int64_t>(ln);
+  std::int64_t hi = lo;
+  std::uint64_t quadrupleSum = 0;
+  auto term = [&input](std::int64_t offset) {
+    const auto at = static_cast<std::int32_t>(offset);
+    return quadrupleTerm(input.future(at), input.future(at + 1));
+  };
+  for (std::int64_t i = 0; i < pairs; ++i) {
+    const std::int64_t cursor = 2 * i;
+    const std::int64_t newLo = cursor + 2 + ln;
+    const std::int64_t front = std::min({newLo + wn, i + 2 + pairs, n - 1});
+    const std::int64_t newHi = std::max(newLo, front);
+    for (; hi < newHi; ++hi) {
+      quadrupleSum += term(hi - cursor);
+    }
+    for (; lo < newLo; ++lo) {
+      quadrupleSum -= term(lo - cursor);
+    }
+    const double s1 = input.rci();
+    const double s2 = input.rci();
+    processPair(s1, s2, static_cast<double>(quadrupleSum) * 0.25, output);
+  }
+}
+
+// The running sum needs integer samples that it can square exactly, and a look-ahead that keeps
+// its reads ahead of the cursor; other inputs take the direct sum.
+bool Compressor::runningSumIsExact(const AudioSignal& input) const {
+  if (ln < 0) {
+    return false;
+  }
+  const std::int32_t n = input.getNoSamples();
+  for (std::int32_t offset = 0; offset < n; ++offset) {
+    const double x = input.future(offset);
+    if (!(x == std::trunc(x) && std::fabs(x) <= largestIntegerSample)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace velmora

@@ -1,0 +1,112 @@
+// Writes a few seconds of synthetic stereo music as a 16-bit 44.1 kHz PCM WAV file: a bass line,
+// a chord pad panned across the field and a decaying click on every beat, with loud and quiet
+// passages so that the compressor has something to do. Deterministic, so runs are reproducible.
+//
+//   velmora-sample [seconds] [output.wav]     (defaults: 5 seconds, sample.wav)
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "audio/WavHeader.h"
+
+namespace {
+
+constexpr int sampleRate = 44100;
+constexpr int channelCount = 2;
+constexpr double beatsPerSecond = 2.0;
+
+double tone(double frequency, double t) { return std::sin(2.0 * std::numbers::pi * frequency * t); }
+
+// Root frequencies of a four-bar progression, one bar of four beats each.
+double rootAt(double t) {
+  static constexpr double roots[] = {55.0, 43.65, 49.0, 41.2};
+  const auto bar = static_cast<std::size_t>(t * beatsPerSecond / 4.0) % 4;
+  return roots[bar];
+}
+
+// A slow swell between quiet and loud passages, period eight seconds.
+double dynamicsAt(double t) { return 0.35 + 0.65 * (0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * t / 8.0)); }
+
+void frameAt(double t, double& left, double& right) {
+  const double root = rootAt(t);
+  const double beatPhase = std::fmod(t * beatsPerSecond, 1.0);
+  const double bass = 0.45 * tone(root, t) * std::exp(-3.0 * beatPhase);
+  const double pad = 0.12 * (tone(root * 4.0, t) + tone(root * 5.0, t) + tone(root * 6.0, t));
+  const double click = 0.3 * std::exp(-60.0 * beatPhase) * tone(2500.0, t);
+  const double pan = 0.5 + 0.4 * tone(0.25, t);
+  const double level = dynamicsAt(t);
+  left = level * (bass + (1.0 - pan) * pad + click);
+  right = level * (bass + pan * pad + 0.6 * click);
+}
+
+std::int16_t toSample(double value) {
+  const double scaled = std::round(value * 26000.0);
+  return static_cast<std::int16_t>(std::fmax(-32768.0, std::fmin(32767.0, scaled)));
+}
+
+std::vector<unsigned char> headerBytes(std::uint32_t dataBytes) {
+  velmora::WavHeader header;
+  header.riffId = {'R', 'I', 'F', 'F'};
+  header.riffSize = dataBytes + 36;
+  header.waveId = {'W', 'A', 'V', 'E'};
+  header.fmtId = {'f', 'm', 't', ' '};
+  header.fmtSize = 16;
+  header.fmtFormat = 1;
+  header.nChannels = channelCount;
+  header.nSamplesPerSec = sampleRate;
+  header.nAvgBytesPerSec = sampleRate * channelCount * 2;
+  header.nBlockAlign = channelCount * 2;
+  header.nBitsPerSample = 16;
+  std::vector<unsigned char> bytes(velmora::wavHeaderSize + velmora::chunkHeaderSize);
+  velmora::encodeWavHeader(header, bytes.data());
+  velmora::encodeChunkHeader({{'d', 'a', 't', 'a'}, static_cast<std::int32_t>(dataBytes)},
+                             bytes.data() + velmora::wavHeaderSize);
+  return bytes;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const double seconds = argc > 1 ? std::atof(argv[1]) : 5.0;
+  const std::string name = argc > 2 ? argv[2] : "sample.wav";
+  // The data size must fit the header's signed 32-bit field.
+  if (!(seconds > 0.0) || seconds * sampleRate * channelCount * 2 > 2147483000.0) {
+    std::cout << "seconds must be positive and the data below 2 GiB" << std::endl;
+    return 1;
+  }
+  const auto frames = static_cast<std::int64_t>(seconds * sampleRate);
+  const auto dataBytes = static_cast<std::uint32_t>(frames * channelCount * 2);
+
+  std::ofstream out(name, std::ios::binary | std::ios::trunc);
+  const std::vector<unsigned char> header = headerBytes(dataBytes);
+  out.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
+  std::vector<unsigned char> block;
+  block.reserve(4 * 65536);
+  for (std::int64_t frame = 0; frame < frames; ++frame) {
+    double left = 0.0;
+    double right = 0.0;
+    frameAt(static_cast<double>(frame) / sampleRate, left, right);
+    for (const double value : {left, right}) {
+      const auto sample = static_cast<std::uint16_t>(toSample(value));
+      block.push_back(static_cast<unsigned char>(sample & 0xFF));
+      block.push_back(static_cast<unsigned char>(sample >> 8));
+    }
+    if (block.size() >= 4 * 65536 || frame + 1 == frames) {
+      out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(block.size()));
+      block.clear();
+    }
+  }
+  out.close();
+  if (!out) {
+    std::cout << "cannot write " << name << std::endl;
+    return 1;
+  }
+  std::cout << "wrote " << name << ": " << frames << " stereo frames at " << sampleRate << " Hz" << std::endl;
+  return 0;
+}
