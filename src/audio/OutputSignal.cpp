@@ -90,6 +90,33 @@ void OutputSignal::reserve(std::int64_t total) {
   }
 }
 
+std::int64_t OutputSignal::dataBytesFor(std::int16_t bits, std::int64_t samples) {
+  return (static_cast<std::int64_t>(bits) * samples) / 8;
+}
+
+WavHeader OutputSignal::headerFor(double rate, std::int16_t channels, std::int16_t bits,
+                                  std::int64_t samples) {
+  const std::int32_t wholeRate = truncatedRate(rate);
+  WavHeader header;
+  header.riffId = {'R', 'I', 'F', 'F'};
+  header.riffSize = static_cast<std::uint32_t>(dataBytesFor(bits, samples) + 36);
+  header.waveId = {'W', 'A', 'V', 'E'};
+  header.fmtId = {'f', 'm', 't', ' '};
+  header.fmtSize = 16;
+  header.fmtFormat = 1;
+  header.nChannels = static_cast<std::uint16_t>(channels);
+  header.nSamplesPerSec = wholeRate;
+  header.nAvgBytesPerSec =
+      static_cast<std::uint32_t>(static_cast<std::int64_t>(wholeRate) * (bits / 8) * channels);
+  header.nBlockAlign = static_cast<std::uint16_t>((channels * bits) / 8);
+  header.nBitsPerSample = bits;
+  return header;
+}
+
+ChunkHeader OutputSignal::dataChunkFor(std::int16_t bits, std::int64_t samples) {
+  return ChunkHeader{{'d', 'a', 't', 'a'}, static_cast<std::int32_t>(dataBytesFor(bits, samples))};
+}
+
 void OutputSignal::save(const std::string& name) {
   if (count <= 0) {
     std::cout << "No new data to output!" << std::endl;
@@ -98,22 +125,8 @@ void OutputSignal::save(const std::string& name) {
     endProcess("Invalid bits per sample " + std::to_string(bitspersample), saveFailureStatus);
   }
   const std::int64_t width = bitspersample / 8;
-  const std::int64_t dataBytes = (static_cast<std::int64_t>(bitspersample) * count) / 8;
-  const std::int32_t rate = truncatedRate(samplerate);
-
-  WavHeader header;
-  header.riffId = {'R', 'I', 'F', 'F'};
-  header.riffSize = static_cast<std::uint32_t>(dataBytes + 36);
-  header.waveId = {'W', 'A', 'V', 'E'};
-  header.fmtId = {'f', 'm', 't', ' '};
-  header.fmtSize = 16;
-  header.fmtFormat = 1;
-  header.nChannels = static_cast<std::uint16_t>(channels);
-  header.nSamplesPerSec = rate;
-  header.nAvgBytesPerSec = static_cast<std::uint32_t>(static_cast<std::int64_t>(rate) * width * channels);
-  header.nBlockAlign = static_cast<std::uint16_t>((channels * bitspersample) / 8);
-  header.nBitsPerSample = bitspersample;
-  const ChunkHeader chunk{{'d', 'a', 't', 'a'}, static_cast<std::int32_t>(dataBytes)};
+  const WavHeader header = headerFor(samplerate, channels, bitspersample, count);
+  const ChunkHeader chunk = dataChunkFor(bitspersample, count);
 
   unsigned char headerBytes[wavHeaderSize];
   unsigned char chunkBytes[chunkHeaderSize];

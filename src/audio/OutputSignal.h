@@ -5,6 +5,7 @@
 #include <string>
 
 #include "audio/AudioSignal.h"
+#include "audio/WavHeader.h"
 
 // The growable signal that a processing stage appends to, carrying the format of the input it was
 // made from; saved as a PCM WAV file. Its array is shared, so the hand-over to the next stage's
@@ -28,6 +29,13 @@ class OutputSignal {
   // doubles; appends past it still grow by doubling.
   void reserve(std::int64_t total);
   void save(const std::string& name);
+
+  // The header fields of a saved file of samples values, in 64-bit arithmetic. A count read
+  // from one WAV file always fits: its data size was a signed 32-bit value.
+  static std::int64_t dataBytesFor(std::int16_t bits, std::int64_t samples);
+  static WavHeader headerFor(double rate, std::int16_t channels, std::int16_t bits,
+                             std::int64_t samples);
+  static ChunkHeader dataChunkFor(std::int16_t bits, std::int64_t samples);
 
   double getSampleRate() const { return samplerate; }
   std::int16_t getChannels() const { return channels; }

@@ -23,6 +23,7 @@ namespace fs = std::filesystem;
 #ifdef _WIN32
 constexpr int openFlags = _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY;
 int openExclusive(const fs::path& p) { return _wopen(p.c_str(), openFlags, _S_IREAD | _S_IWRITE); }
+int openExisting(const fs::path& p) { return _wopen(p.c_str(), _O_WRONLY | _O_TRUNC | _O_BINARY); }
 long long writeSome(int fd, const unsigned char* b, std::size_t n) {
   return _write(fd, b, static_cast<unsigned>(n));
 }
@@ -31,6 +32,7 @@ int closeFile(int fd) { return _close(fd); }
 #else
 constexpr int openFlags = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC;
 int openExclusive(const fs::path& p) { return ::open(p.c_str(), openFlags, 0666); }
+int openExisting(const fs::path& p) { return ::open(p.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC); }
 long long writeSome(int fd, const unsigned char* b, std::size_t n) { return ::write(fd, b, n); }
 bool flushToDisk(int fd) { return ::fsync(fd) == 0; }
 int closeFile(int fd) { return ::close(fd); }
@@ -89,6 +91,13 @@ bool SafeFileWriter::open() {
   if (target.filename().empty() || !existingTargetWritable(target)) {
     return false;
   }
+  std::error_code error;
+  if (fs::exists(target, error) && !fs::is_regular_file(target, error)) {
+    // A device or pipe (such as /dev/null) cannot be replaced by renaming: write to it directly.
+    descriptor = openExisting(target);
+    direct = descriptor >= 0;
+    return direct;
+  }
   for (int attempt = 0; attempt < 16 && descriptor < 0; ++attempt) {
     temporary = target;
     temporary.replace_filename(temporaryName(target.filename().string()));
@@ -101,7 +110,6 @@ bool SafeFileWriter::open() {
     temporary.clear();
     return false;
   }
-  std::error_code error;
   const fs::file_status existing = fs::status(target, error);
   if (!error && fs::exists(existing)) {
     fs::permissions(temporary, existing.permissions(), error);
@@ -122,6 +130,11 @@ bool SafeFileWriter::write(const unsigned char* bytes, std::size_t count) {
 }
 
 bool SafeFileWriter::commit() {
+  if (direct) {
+    const bool closed = closeFile(descriptor) == 0;
+    descriptor = -1;
+    return closed;
+  }
   const bool flushed = flushToDisk(descriptor);
   const bool closed = closeFile(descriptor) == 0;
   descriptor = -1;

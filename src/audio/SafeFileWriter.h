@@ -27,10 +27,10 @@ class SafeFileWriter {
   void discard();
 
  private:
-
   std::filesystem::path target;
   std::filesystem::path temporary;
   int descriptor = -1;
+  bool direct = false;  // the target is a device or pipe, written in place
 };
 
 }  // namespace velmora

@@ -24,9 +24,15 @@ double coefficient(double milliseconds, double rate) {
   return seconds == 0 ? 0.0 : std::exp(-1 / (seconds * rate));
 }
 
-// One window term, (0.5a + 0.5b)^2, kept as the integer (a + b)^2, four times its value.
-std::uint64_t quadrupleTerm(double a, double b) {
-  const std::int64_t pairSum = static_cast<std::int64_t>(a) + static_cast<std::int64_t>(b);
+// 2^53: every integer below it is a double.
+constexpr double exactQuarterUnits = 9007199254740992.0;
+
+// The window term of the samples offset and offset + 1 ahead of the cursor, (0.5a + 0.5b)^2,
+// kept as the integer (a + b)^2, four times its value.
+std::uint64_t quadrupleTerm(const AudioSignal& input, std::int64_t offset) {
+  const auto at = static_cast<std::int32_t>(offset);
+  const auto pairSum = static_cast<std::int64_t>(input.future(at)) +
+                       static_cast<std::int64_t>(input.future(at + 1));
   return static_cast<std::uint64_t>(pairSum * pairSum);
 }
 
@@ -111,28 +117,28 @@ void Compressor::runDirect(AudioSignal& input, OutputSignal& output, std::int64_
   }
 }
 
-// The same windows as a running integer sum over the term indices [lo, hi): each pair adds the
-// terms that enter at the front and removes those that leave at the back. Terms are read before
-// the pair itself, while the cursor still stands at the pair, so every offset is non-negative.
+// The same windows as a running integer sum. Term m stands for the samples m and m + 1; pair i
+// sums the terms m in [lo, hi) with lo = 2i + 2 + Ln and hi bounded by the window length, by the
+// pairs not yet finished (m < i + 2 + P) and by the end of the input (m + 1 < N). Both bounds only
+// move forward, so each pair removes the terms that left at the back and adds those that entered
+// at the front. Terms are read before the pair itself, while the cursor still stands at 2i, so
+// every offset is non-negative.
 void Compressor::runRunning(AudioSignal& input, OutputSignal& output, std::int64_t pairs) {
   const std::int64_t n = input.getNoSamples();
   std::int64_t lo = 2 + static_cast<std::int64_t>(ln);
   std::int64_t hi = lo;
   std::uint64_t quadrupleSum = 0;
-  auto term = [&input](std::int64_t offset) {
-    const auto at = static_cast<std::int32_t>(offset);
-    return quadrupleTerm(input.future(at), input.future(at + 1));
-  };
   for (std::int64_t i = 0; i < pairs; ++i) {
     const std::int64_t cursor = 2 * i;
     const std::int64_t newLo = cursor + 2 + ln;
-    const std::int64_t front = std::min({newLo + wn, i + 2 + pairs, n - 1});
-    const std::int64_t newHi = std::max(newLo, front);
-    for (; hi < newHi; ++hi) {
-      quadrupleSum += term(hi - cursor);
+    for (; lo < std::min(newLo, hi); ++lo) {
+      quadrupleSum -= quadrupleTerm(input, lo - cursor);
     }
-    for (; lo < newLo; ++lo) {
-      quadrupleSum -= term(lo - cursor);
+    lo = newLo;
+    hi = std::max(hi, lo);
+    const std::int64_t front = std::min({lo + wn, i + 2 + pairs, n - 1});
+    for (; hi < front; ++hi) {
+      quadrupleSum += quadrupleTerm(input, hi - cursor);
     }
     const double s1 = input.rci();
     const double s2 = input.rci();
@@ -140,20 +146,24 @@ void Compressor::runRunning(AudioSignal& input, OutputSignal& output, std::int64
   }
 }
 
-// The running sum needs integer samples that it can square exactly, and a look-ahead that keeps
-// its reads ahead of the cursor; other inputs take the direct sum.
+// The running sum needs integer samples, a look-ahead that keeps its reads ahead of the cursor,
+// and windows whose every partial sum the direct double sum holds exactly (below 2^53 quarter
+// units); other inputs take the direct sum.
 bool Compressor::runningSumIsExact(const AudioSignal& input) const {
   if (ln < 0) {
     return false;
   }
   const std::int32_t n = input.getNoSamples();
+  double largest = 0.0;
   for (std::int32_t offset = 0; offset < n; ++offset) {
     const double x = input.future(offset);
     if (!(x == std::trunc(x) && std::fabs(x) <= largestIntegerSample)) {
       return false;
     }
+    largest = std::max(largest, std::fabs(x));
   }
-  return true;
+  const double largestTerm = (2.0 * largest) * (2.0 * largest);
+  return std::max(wn, 0) * largestTerm < exactQuarterUnits;
 }
 
 }  // namespace velmora
