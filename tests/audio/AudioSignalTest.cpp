@@ -1,0 +1,83 @@
+#include "audio/AudioSignal.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "support/TestSupport.h"
+
+namespace velmora::test {
+namespace {
+
+// Runs read, expecting it to end the process; returns what it printed and its status.
+template <typename Read>
+std::pair<std::string, int> endingOf(Read read) {
+  const ExitTrap trap;
+  const CoutCapture out;
+  try {
+    read();
+  } catch (const ProcessEnded& ended) {
+    return {out.str(), ended.status};
+  }
+  return {"returned", 0};
+}
+
+TEST(AudioSignal, SequentialReadsStopQuietlyAtTheEnd) {
+  AudioSignal signal = signalOf({3, 4});
+  EXPECT_EQ(signal.future(0), 3);
+  EXPECT_EQ(signal.rci(), 3);
+  EXPECT_EQ(signal.future(0), 4);
+  EXPECT_EQ(signal.rci(), 4);
+  EXPECT_EQ(signal.rci(), 0.0);
+  EXPECT_EQ(signal.rci(), 0.0);
+  signal.setCurPos(1);
+  EXPECT_EQ(signal.rci(), 4);
+}
+
+TEST(AudioSignal, ReadsThatCannotBeServedEndTheProcessWithStatusOne) {
+  const AudioSignal loaded = signalOf({3, 4});
+  AudioSignal signal(loaded);  // a copy has no file name
+  EXPECT_EQ(endingOf([&] { signal.future(2); }),
+            std::make_pair(std::string("future::attempt to read past end of input buffer!\n"), 1));
+  EXPECT_EQ(endingOf([&] { signal.future(-1); }).first,
+            "future::input file not ready (or not loaded)!!!\nerror handling \n"
+            "nosamples=2 curpos=0 offset=-1\n");
+  signal.setInBuff(nullptr);
+  EXPECT_EQ(endingOf([&] { signal.future(0); }).first,
+            "future::input file not ready (or not loaded)!!!\nerror handling \n"
+            "inbuff is NULLnosamples=2 curpos=0 offset=0\n");
+  EXPECT_EQ(endingOf([&] { signal.rci(); }),
+            std::make_pair(std::string("rci::input file not ready (or not loaded)!!!\n"), 1));
+}
+
+TEST(AudioSignal, LoadedEmptyFileCannotBeRead) {
+  const TempDir dir;
+  writeFile(dir / "empty.wav", wavBytes({}, {}));
+  std::optional<AudioSignal> signal;
+  {
+    const CoutCapture out;
+    signal.emplace((dir / "empty.wav").string());
+    EXPECT_EQ(out.str(), " Number of Samples = 0\n");
+  }
+  EXPECT_EQ(endingOf([&] { signal->rci(); }).second, 1);
+  const std::string name = (dir / "missing.wav").string();
+  EXPECT_EQ(endingOf([&] { AudioSignal missing(name.c_str()); }),
+            std::make_pair(std::string("I/O error\n"), -1));
+}
+
+TEST(AudioSignal, SignalsShareTheirArrayAndReleaseItWithTheLastOne) {
+  std::shared_ptr<double[]> array(new double[3]{1, 2, 3});
+  const std::weak_ptr<double[]> watch = array;
+  auto first = std::make_unique<AudioSignal>(signalOf({0}));
+  first->setInBuff(std::move(array));
+  first->setNoSamples(3);
+  auto copy = std::make_unique<AudioSignal>(*first);
+  first.reset();
+  EXPECT_EQ(copy->rci(), 1);
+  EXPECT_EQ(copy->future(1), 3);
+  copy.reset();
+  EXPECT_TRUE(watch.expired());
+}
+
+}  // namespace
+}  // namespace velmora::test

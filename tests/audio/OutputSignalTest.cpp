@@ -1,0 +1,117 @@
+#include "audio/OutputSignal.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "support/TestSupport.h"
+
+namespace velmora::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+OutputSignal outputOf(const std::vector<double>& samples, std::int16_t bits, double rate = 44100.0) {
+  AudioSignal format = signalOf({}, rate);
+  format.setBitsPerSample(bits);
+  OutputSignal output(format);
+  for (const double x : samples) {
+    output.append(x);
+  }
+  return output;
+}
+
+std::string saved(OutputSignal& output, const fs::path& file) {
+  const CoutCapture out;
+  output.save(file.string());
+  return out.str();
+}
+
+Bytes dataOf(const Bytes& file) { return Bytes(file.begin() + 44, file.end()); }
+
+TEST(OutputSignal, GrowsByDoublingFromTheFirstAppendAndAfterAReserve) {
+  OutputSignal output = outputOf({}, 16);
+  EXPECT_EQ(output.getCapacity(), 0);
+  for (int i = 0; i < 1025; ++i) {
+    output.append(i);
+    EXPECT_EQ(output.getCapacity(), i < 1024 ? 1024 : 2048);
+  }
+  OutputSignal reserved = outputOf({}, 16);
+  reserved.reserve(3);
+  for (int i = 0; i < 4; ++i) {
+    reserved.append(i);
+  }
+  EXPECT_EQ(reserved.getCapacity(), 6);
+  EXPECT_EQ(reserved.getOutBuff()[3], 3);
+}
+
+TEST(OutputSignal, EncodesByClampingAndTruncatingTowardZero) {
+  const TempDir dir;
+  OutputSignal wide = outputOf({40000, -40000, 1.9, -1.9, NAN, 32767.5, -32768.7, -0.5}, 16, 22050.9);
+  saved(wide, dir / "wide.wav");
+  const Bytes file = readFile(dir / "wide.wav");
+  EXPECT_EQ(dataOf(file), pcm16({32767, -32768, 1, -1, 0, 32767, -32768, 0}));
+  const Bytes header = wavBytes({.rate = 22050}, Bytes(16));
+  EXPECT_EQ(Bytes(file.begin(), file.begin() + 44), Bytes(header.begin(), header.begin() + 44));
+
+  OutputSignal narrow = outputOf({-5, 300, 127.9, NAN, 255}, 8);
+  saved(narrow, dir / "narrow.wav");
+  EXPECT_EQ(dataOf(readFile(dir / "narrow.wav")), pcm8({0, 255, 127, 0, 255}));
+}
+
+TEST(OutputSignal, SizesAreComputedInSixtyFourBits) {
+  EXPECT_EQ(OutputSignal::dataBytesFor(16, 134217728), 268435456);
+  EXPECT_EQ(OutputSignal::dataBytesFor(16, 1073741823), 2147483646);
+  EXPECT_EQ(OutputSignal::headerFor(44100, 2, 16, 1073741823).riffSize, 2147483682u);
+  EXPECT_EQ(OutputSignal::dataChunkFor(8, 2147483647).chunkSize, 2147483647);
+  EXPECT_EQ(OutputSignal::headerFor(44100, 2, 16, 0).nAvgBytesPerSec, 176400u);
+}
+
+TEST(OutputSignal, SavingNothingWritesAnEmptyDataChunkAgainAndAgain) {
+  const TempDir dir;
+  OutputSignal output = outputOf({1, 2}, 16);
+  saved(output, dir / "a.wav");
+  const std::string text = saved(output, dir / "b.wav");
+  EXPECT_EQ(text, "No new data to output!\n\nSaved WAV File: " + (dir / "b.wav").string() +
+                      "\n Sample Rate = (Hz) 44100\n Number of Samples = 0\n"
+                      " Bits Per Sample = 16\n Number of Channels = 2\n");
+  EXPECT_EQ(readFile(dir / "b.wav"), wavBytes({}, {}));
+}
+
+TEST(OutputSignal, FailedSavesCreateNothingAndKeepThePreviousFile) {
+  const TempDir dir;
+  const ExitTrap trap;
+  auto failure = [](OutputSignal& output, const fs::path& file) {
+    const CoutCapture out;
+    try {
+      output.save(file.string());
+    } catch (const ProcessEnded& ended) {
+      return std::make_pair(out.str(), ended.status);
+    }
+    return std::make_pair(std::string("saved"), 0);
+  };
+  OutputSignal odd = outputOf({1, 2}, 24);
+  EXPECT_EQ(failure(odd, dir / "odd.wav"), std::make_pair(std::string("Invalid bits per sample 24\n"), -1));
+  OutputSignal output = outputOf({1, 2}, 16);
+  EXPECT_EQ(failure(output, dir / "no" / "such.wav"), std::make_pair(std::string("I/O error\n"), -1));
+  fs::create_directory(dir / "folder.wav");
+  EXPECT_EQ(failure(output, dir / "folder.wav").first, "I/O error\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+TEST(OutputSignal, ReplacesTheFileALinkPointsToAndKeepsItsPermissions) {
+  const TempDir dir;
+  writeFile(dir / "real.wav", {1, 2, 3});
+  fs::permissions(dir / "real.wav", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  fs::create_symlink("real.wav", dir / "link.wav");
+  OutputSignal output = outputOf({7, 8}, 16);
+  saved(output, dir / "link.wav");
+  EXPECT_TRUE(fs::is_symlink(dir / "link.wav"));
+  EXPECT_EQ(dataOf(readFile(dir / "real.wav")), pcm16({7, 8}));
+  EXPECT_EQ(fs::status(dir / "real.wav").permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
+}
+
+}  // namespace
+}  // namespace velmora::test

@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "support/Reference.h"
+#include "support/TestSupport.h"
+
+namespace velmora::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string startup =
+    "Velmora 1.0.0\nDynamic range compressor and bass boost for PCM WAV files\n";
+const std::string usage = std::string("Run program without arguments to view help\nUsage: ") + VELMORA_PROGRAM +
+                          " [-c|C] [-t threshold] [-s slope] [-l lookahead] [-w window time] [-a attack]"
+                          " [-r release] [-T] [-b] [-o output.wav] filename.wav\n"
+                          " -c to compress, -T to truncate values during compression\n"
+                          " -Cn to compress using default no n\n -b boosts bass\n";
+
+std::string loaded(std::size_t samples) { return " Number of Samples = " + std::to_string(samples) + "\n"; }
+
+std::string summary(const std::string& name, std::size_t count, const WavLayout& layout = {}) {
+  return std::string(count == 0 ? "No new data to output!\n" : "") + "\nSaved WAV File: " + name +
+         "\n Sample Rate = (Hz) " + std::to_string(layout.rate) + "\n Number of Samples = " +
+         std::to_string(count) + "\n Bits Per Sample = " + std::to_string(layout.bits) +
+         "\n Number of Channels = " + std::to_string(layout.channels) + "\n";
+}
+
+std::string bassLines(const std::vector<double>& out) {
+  const std::size_t pairs = out.size() / 2;
+  std::ostringstream lines;
+  for (std::size_t i = pairs > 99 ? pairs - 99 : 0; i < pairs; ++i) {
+    lines << "@i=" << i << " outa=" << out[2 * i] << " outb=" << out[2 * i + 1] << " n=" << pairs << "\n";
+  }
+  return lines.str();
+}
+
+// A few hundred samples of a loud and a quiet stretch, so the compressor's gain moves.
+std::vector<double> music(std::size_t n, int amplitude = 20000, int offset = 0) {
+  std::vector<double> x(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    x[i] = offset + std::trunc(amplitude * std::sin(0.05 * static_cast<double>(i)) * (i < n / 2 ? 1.0 : 0.05));
+  }
+  return x;
+}
+
+Bytes wavOf(const std::vector<double>& x, const WavLayout& layout = {}) {
+  return wavBytes(layout, encoded(x, layout.bits));
+}
+
+class EndToEnd : public ::testing::Test {
+ protected:
+  RunResult run(const std::vector<std::string>& arguments, const std::string& input = "") {
+    return runProgram(dir.path(), arguments, input);
+  }
+  void expectRun(const std::vector<std::string>& arguments, const std::string& out, int status,
+                 const std::string& input = "") {
+    const RunResult result = run(arguments, input);
+    EXPECT_EQ(result.out, startup + out);
+    EXPECT_EQ(result.status, status);
+  }
+  Bytes file(const std::string& name) { return readFile(dir / name); }
+
+  TempDir dir;
+};
+
+TEST_F(EndToEnd, WalksTheCommandLineFromLeftToRight) {
+  const std::vector<double> a = music(301);
+  const std::vector<double> b = music(200, 9000);
+  writeFile(dir / "a.wav", wavOf(a));
+  writeFile(dir / "b.wav", wavOf(b));
+  expectRun({}, usage, 1);
+  expectRun({"-t", "5", "-s7"}, "threshold=5\nslope=7\n", 0, "\n\n");
+  expectRun({"a.wav", "-c"}, loaded(301) + summary("out.wav", 0), 0);
+  EXPECT_EQ(file("out.wav"), wavBytes({}, {}));
+  expectRun({"-o", "x.wav", "a.wav"}, loaded(301) + summary("x.wav", 0), 0);
+  expectRun({"a.wav", "-o", "y.wav", "-c", "-t"}, loaded(301) + summary("out.wav", 0) + usage, 1);
+  EXPECT_FALSE(fs::exists(dir / "y.wav"));
+  for (const std::string bad : {"-x", "-", "-5", "-h"}) {
+    expectRun({"a.wav", bad, "b.wav"}, loaded(301) + summary("out.wav", 0) + usage, 1);
+  }
+  expectRun({"-o", "", "-o", "-c", "\"a.wav\""}, loaded(301) + summary("-c", 0), 0);
+  expectRun({"\""}, "I/O error\n", 255);
+
+  const std::vector<double> a1 = referenceCompressor(a, {}, 44100);
+  double y = 0;
+  const std::vector<double> b1 = referenceBass(referenceCompressor(b, {}, 44100), y);
+  expectRun({"-c", "a.wav", "-b", "b.wav"},
+            loaded(301) + "Compressing: a.wav\n" + summary("out.wav", 300) + loaded(200) +
+                "Compressing: b.wav\nnew no of samples = 200\nBoosting bass\n" + bassLines(b1) + summary("out.wav", 200),
+            0);
+  EXPECT_EQ(file("out.wav"), wavOf(b1));
+  expectRun({"-C", "3", "-cb", "a.wav"}, loaded(301) + "Compressing: a.wav\n" + summary("out.wav", 300), 0);
+  EXPECT_EQ(file("out.wav"), wavOf(referenceCompressor(a, {.slope = 20}, 44100)));
+  EXPECT_NE(a1, referenceCompressor(a, {.slope = 20}, 44100));
+}
+
+TEST_F(EndToEnd, AppliesEverySettingOfTheCompressor) {
+  const std::vector<double> x = music(2000);
+  writeFile(dir / "in.wav", wavOf(x));
+  const CompressorSettings settings{.threshold = 500000, .slope = 2.5, .tla = 2, .twnd = 4, .tatt = 0.5, .trel = 3, .truncate = true};
+  const RunResult result =
+      run({"-d", "-t", "500000", "-s2.5", "-l", "2", "-w", "4", "-a", "0.5", "-r", "3", "-T", "-c", "in.wav"}, "\n\n\n");
+  EXPECT_EQ(result.out, startup + "option t: 500000\nthreshold=500000\noption s: 2.5\nslope=2.5\n"
+                                  "option l: 2\ntla=2\noption w: 4\ntwnd=4\noption a: 0.5\ntatt=0.5\n"
+                                  "option r: 3\ntrel=3\noption T: \noption c: \n" +
+                            loaded(2000) + "Compressing: in.wav\n" + summary("out.wav", 2000));
+  EXPECT_EQ(file("out.wav"), wavOf(referenceCompressor(x, settings, 44100)));
+}
+
+TEST_F(EndToEnd, LoadsEveryLayoutAndWritesItBackInTheSameFormat) {
+  struct Case {
+    WavLayout layout;
+    std::vector<Chunk> chunks;
+    std::vector<double> samples;
+  };
+  const std::vector<Case> cases = {
+      {{.channels = 1, .bits = 8}, {}, music(501, 100, 128)},
+      {{.channels = 6, .rate = 48000}, {{"LIST", Bytes(5, 1), true}, {"JUNK", Bytes(3, 0), false}}, music(600)},
+      {{.rate = 1000, .fmtSize = 18}, {}, music(400)},
+  };
+  for (const Case& c : cases) {
+    Bytes input = wavBytes(c.layout, encoded(c.samples, c.layout.bits), c.chunks);
+    writeFile(dir / "in.wav", input);
+    const std::size_t kept = c.samples.size() / 2 * 2;
+    const std::vector<double> compressed = referenceCompressor(c.samples, {}, c.layout.rate);
+    double y = 0;
+    const std::vector<double> boosted = referenceBass(compressed, y);
+    const RunResult result = run({"-c", "-b", "in.wav"});
+    EXPECT_EQ(result.out, startup + loaded(c.samples.size()) + "Compressing: in.wav\nnew no of samples = " +
+                              std::to_string(kept) + "\nBoosting bass\n" + bassLines(boosted) +
+                              summary("out.wav", kept, c.layout));
+    EXPECT_EQ(result.status, 0);
+    WavLayout written = c.layout;
+    written.fmtSize = 16;
+    EXPECT_EQ(file("out.wav"), wavBytes(written, encoded(boosted, c.layout.bits)));
+  }
+}
+
+TEST_F(EndToEnd, EndsWithTheLoadMessageAndStatusMinusOne) {
+  Bytes negative = wavBytes({}, pcm16({1, 2}));
+  putLe32(negative, 40, 0xFFFFFFF0u);
+  const std::vector<std::pair<Bytes, std::string>> cases = {
+      {Bytes(10, 0), "Can't read WAV Header\n"},
+      {wavBytes({.bits = 12}, {}), "Invalid wav nBitsPerSample"},
+      {negative, "Exception std::bad_array_new_length"},
+      {wavBytes({}, {}, std::vector<Chunk>(10, Chunk{"LIST", {}, false})), "too many chunks"},
+  };
+  for (const auto& [bytes, message] : cases) {
+    writeFile(dir / "bad.wav", bytes);
+    expectRun({"-b", "bad.wav", "next.wav"}, message + "\n", 255);
+  }
+  expectRun({"missing.wav"}, "I/O error\n", 255);
+  EXPECT_FALSE(fs::exists(dir / "out.wav"));
+}
+
+TEST_F(EndToEnd, AFailedSaveLeavesThePreviousFileIntact) {
+  writeFile(dir / "in.wav", wavOf(music(4000)));
+  writeFile(dir / "out.wav", {'o', 'l', 'd'});
+  const RunResult result = runProgram(dir.path(), {"-b", "in.wav"}, "", 1024);
+  EXPECT_EQ(result.out.substr(result.out.size() - 22), "Error writing buffer!\n");
+  EXPECT_EQ(result.status, 255);
+  EXPECT_EQ(file("out.wav"), Bytes({'o', 'l', 'd'}));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
+}
+
+}  // namespace
+}  // namespace velmora::test

@@ -1,0 +1,27 @@
+#include "cli/NumberText.h"
+
+#include <gtest/gtest.h>
+
+namespace velmora {
+namespace {
+
+TEST(NumberText, TakesTheLongestNumericBeginning) {
+  const std::vector<std::pair<const char*, std::optional<double>>> doubles = {
+      {"0.5", 0.5},   {"  \t7", 7},    {"12abc", 12},  {"12e", 12},      {"1.5e+", 1.5},
+      {"1.5e+2x", 150}, {"-.25", -0.25}, {"5.", 5},     {"+3E-1", 0.3},   {"0x10", 0},
+      {"1e-400", 0},  {"abc", {}},     {"", {}},       {".", {}},        {"-", {}},
+      {"e5", {}},     {"1e999", {}},   {"-1e999", {}}, {"nan", {}},      {"inf", {}}};
+  for (const auto& [text, expected] : doubles) {
+    EXPECT_EQ(leadingDouble(text), expected) << '"' << text << '"';
+  }
+  const std::vector<std::pair<const char*, std::optional<int>>> ints = {
+      {"3", 3},          {" 42x", 42},     {"2.7", 2},          {"-1", -1},         {"+4", 4},
+      {"2147483647", 2147483647},          {"-2147483648", -2147483648},           {"2147483648", {}},
+      {"99999999999", {}}, {"x", {}},      {"-", {}},           {"", {}}};
+  for (const auto& [text, expected] : ints) {
+    EXPECT_EQ(leadingInt(text), expected) << '"' << text << '"';
+  }
+}
+
+}  // namespace
+}  // namespace velmora

@@ -1,0 +1,59 @@
+#include "support/Reference.h"
+
+#include <cmath>
+
+#include "support/TestSupport.h"
+
+namespace velmora::test {
+
+std::vector<double> referenceCompressor(const std::vector<double>& x, const CompressorSettings& c, double rate) {
+  const auto n = static_cast<std::int64_t>(x.size());
+  const std::int64_t pairs = n / 2;
+  const double r = std::trunc(rate);
+  const double t = c.threshold * 0.01;
+  const double s = (c.slope / 100) * 0.01;
+  const double ca = c.tatt * 0.001 == 0 ? 0 : std::exp(-1 / ((c.tatt * 0.001) * r));
+  const double cr = c.trel * 0.001 == 0 ? 0 : std::exp(-1 / ((c.trel * 0.001) * r));
+  const auto wn = static_cast<std::int32_t>(r * (c.twnd * 0.001));
+  const auto ln = static_cast<std::int32_t>(r * (c.tla * 0.001));
+  const auto at = [&x](std::int64_t index) { return x[static_cast<std::size_t>(index)]; };
+  double level = 0.0;
+  std::vector<double> out;
+  for (std::int64_t i = 0; i < pairs; ++i) {
+    double sum = 0;
+    for (std::int64_t k = ln; k < std::int64_t{ln} + wn && k < pairs - i && 2 * i + 3 + k < n; ++k) {
+      const double mean = 0.5 * at(2 * i + 2 + k) + 0.5 * at(2 * i + 3 + k);
+      sum += mean * mean;
+    }
+    const double rms = std::sqrt(sum / wn);
+    const double q = rms > level ? ca : cr;
+    level = q * level + (1 - q) * rms;
+    const double gain = level > t ? (6.0 - (level - t) * s) / 3.0 : 6.0;
+    for (const double sample : {at(2 * i), at(2 * i + 1)}) {
+      const double o = sample * gain;
+      out.push_back(c.truncate && o > 30000.0 ? 30000.0 : (c.truncate && o < -30000.0 ? -30000.0 : o));
+    }
+  }
+  return out;
+}
+
+std::vector<double> referenceBass(const std::vector<double>& x, double& y) {
+  std::vector<double> out;
+  for (std::size_t i = 0; i < x.size() / 2 * 2; ++i) {
+    y = (70.0 * y + x[i]) * (1 / (70.0 + 1));
+    out.push_back((y * 12.0 + x[i]) * 0.2);
+  }
+  return out;
+}
+
+std::vector<unsigned char> encoded(const std::vector<double>& samples, int bits) {
+  std::vector<int> values;
+  const double low = bits == 8 ? 0.0 : -32768.0;
+  const double high = bits == 8 ? 255.0 : 32767.0;
+  for (const double x : samples) {
+    values.push_back(std::isnan(x) ? 0 : static_cast<int>(std::fmin(high, std::fmax(low, x))));
+  }
+  return bits == 8 ? pcm8(values) : pcm16(values);
+}
+
+}  // namespace velmora::test
