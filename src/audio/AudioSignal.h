@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 // The in-memory input audio of one file: its format, all of its samples as doubles in the file's
@@ -28,6 +29,14 @@ class AudioSignal {
   void setNoSamples(std::int32_t count) { nosamples = count; }
   void setCurPos(std::int32_t position) { curpos = position; }
   void setInBuff(std::shared_ptr<double[]> samples) { inbuff = std::move(samples); }
+
+  // All samples at once, for loops that have checked their own bounds (empty without an array).
+  std::span<const double> view() const {
+    if (!inbuff || nosamples <= 0) {
+      return {};
+    }
+    return {inbuff.get(), static_cast<std::size_t>(nosamples)};
+  }
 
   // The next sample; 0.0 once the cursor has reached the end.
   double rci() {

@@ -1,14 +1,16 @@
 #include "dsp/Compressor.h"
 
 #include <algorithm>
-#include <cmath>
+#include <array>
+#include <span>
 
 namespace velmora {
 
 namespace {
 
-constexpr double clampBound = 30000.0;
 constexpr double largestIntegerSample = 32768.0;
+// 2^53: every integer below it is a double.
+constexpr double exactQuarterUnits = 9007199254740992.0;
 
 // Times to sample counts truncate toward zero; values beyond 32 bits saturate instead of
 // wrapping into a negative count.
@@ -24,16 +26,12 @@ double coefficient(double milliseconds, double rate) {
   return seconds == 0 ? 0.0 : std::exp(-1 / (seconds * rate));
 }
 
-// 2^53: every integer below it is a double.
-constexpr double exactQuarterUnits = 9007199254740992.0;
-
-// The window term of the samples offset and offset + 1 ahead of the cursor, (0.5a + 0.5b)^2,
-// kept as the integer (a + b)^2, four times its value.
-std::uint64_t quadrupleTerm(const AudioSignal& input, std::int64_t offset) {
-  const auto at = static_cast<std::int32_t>(offset);
-  const auto pairSum = static_cast<std::int64_t>(input.future(at)) +
-                       static_cast<std::int64_t>(input.future(at + 1));
-  return static_cast<std::uint64_t>(pairSum * pairSum);
+// The window term of the samples m and m + 1, (0.5a + 0.5b)^2, kept as the integer (a + b)^2,
+// four times its value.
+std::int64_t quadrupleTerm(std::span<const double> x, std::int64_t m) {
+  const auto at = static_cast<std::size_t>(m);
+  const auto pairSum = static_cast<std::int64_t>(x[at]) + static_cast<std::int64_t>(x[at + 1]);
+  return pairSum * pairSum;
 }
 
 }  // namespace
@@ -45,40 +43,14 @@ Compressor::Compressor(const CompressorSettings& settings, double samplerate)
   const double r = std::trunc(samplerate);
   ca = coefficient(settings.tatt, r);
   cr = coefficient(settings.trel, r);
+  keepA = 1 - ca;
+  keepR = 1 - cr;
   wn = toCount(r * (settings.twnd * 0.001));
   ln = toCount(r * (settings.tla * 0.001));
+  windowLength = wn;
 }
 
-double Compressor::detect(double windowSum) const { return std::sqrt(windowSum / wn); }
-
-double Compressor::smooth(double rms) {
-  const double q = rms > smoothed ? ca : cr;
-  smoothed = q * smoothed + (1 - q) * rms;
-  return smoothed;
-}
-
-double Compressor::gainAt(double lvl) const {
-  return lvl > t ? (6.0 - (lvl - t) * s) / 3.0 : 6.0;
-}
-
-double Compressor::limit(double sample) const {
-  if (!truncate) {
-    return sample;
-  }
-  if (sample > clampBound) {
-    return clampBound;
-  }
-  return sample < -clampBound ? -clampBound : sample;
-}
-
-void Compressor::processPair(double s1, double s2, double windowSum, OutputSignal& output) {
-  const double gain = gainAt(smooth(detect(windowSum)));
-  output.append(limit(s1 * gain));
-  output.append(limit(s2 * gain));
-}
-
-void Compressor::run(AudioSignal& input, OutputSignal& output, WindowMethod method) {
-  smoothed = 0.0;
+void Compressor::run(AudioSignal& input, OutputSignal& output, WindowMethod method) const {
   const std::int64_t pairs = input.getNoSamples() / 2;
   if (pairs <= 0) {
     return;
@@ -95,8 +67,9 @@ void Compressor::run(AudioSignal& input, OutputSignal& output, WindowMethod meth
 
 // The definition: every pair sums its window afresh. A term adds nothing when k reaches the
 // pairs not yet finished, or when its samples would lie at or past the end of the input.
-void Compressor::runDirect(AudioSignal& input, OutputSignal& output, std::int64_t pairs) {
+void Compressor::runDirect(AudioSignal& input, OutputSignal& output, std::int64_t pairs) const {
   const std::int64_t n = input.getNoSamples();
+  double level = 0.0;
   for (std::int64_t i = 0; i < pairs; ++i) {
     const double s1 = input.rci();
     const double s2 = input.rci();
@@ -113,7 +86,7 @@ void Compressor::runDirect(AudioSignal& input, OutputSignal& output, std::int64_
       const double mean = 0.5 * a + 0.5 * b;
       sum += mean * mean;
     }
-    processPair(s1, s2, sum, output);
+    level = processPair(level, s1, s2, sum, output);
   }
 }
 
@@ -121,28 +94,48 @@ void Compressor::runDirect(AudioSignal& input, OutputSignal& output, std::int64_
 // sums the terms m in [lo, hi) with lo = 2i + 2 + Ln and hi bounded by the window length, by the
 // pairs not yet finished (m < i + 2 + P) and by the end of the input (m + 1 < N). Both bounds only
 // move forward, so each pair removes the terms that left at the back and adds those that entered
-// at the front. Terms are read before the pair itself, while the cursor still stands at 2i, so
-// every offset is non-negative.
-void Compressor::runRunning(AudioSignal& input, OutputSignal& output, std::int64_t pairs) {
-  const std::int64_t n = input.getNoSamples();
+// at the front; the bounds keep every term inside the input, so terms are read directly.
+//
+// Pairs go through in blocks: first the window levels of the whole block, then pair by pair the
+// smoothing, the one step that depends on the pair before, with the gain and the outputs. Every
+// value is the same arithmetic on the same operands as pair by pair; the split only lets the
+// processor overlap the divisions and square roots of many pairs.
+void Compressor::runRunning(AudioSignal& input, OutputSignal& output, std::int64_t pairs) const {
+  constexpr std::int64_t blockPairs = 256;
+  std::array<double, blockPairs> block{};
+  const std::span<const double> x = input.view();
+  const auto n = static_cast<std::int64_t>(x.size());
   std::int64_t lo = 2 + static_cast<std::int64_t>(ln);
   std::int64_t hi = lo;
-  std::uint64_t quadrupleSum = 0;
-  for (std::int64_t i = 0; i < pairs; ++i) {
-    const std::int64_t cursor = 2 * i;
-    const std::int64_t newLo = cursor + 2 + ln;
-    for (; lo < std::min(newLo, hi); ++lo) {
-      quadrupleSum -= quadrupleTerm(input, lo - cursor);
+  std::int64_t quadrupleSum = 0;  // below 2^53 wherever this path is taken
+  double level = 0.0;
+  for (std::int64_t first = 0; first < pairs; first += blockPairs) {
+    const auto used = static_cast<std::size_t>(std::min(blockPairs, pairs - first));
+    for (std::size_t b = 0; b < used; ++b) {
+      const std::int64_t i = first + static_cast<std::int64_t>(b);
+      const std::int64_t newLo = 2 * i + 2 + ln;
+      for (; lo < std::min(newLo, hi); ++lo) {
+        quadrupleSum -= quadrupleTerm(x, lo);
+      }
+      lo = newLo;
+      hi = std::max(hi, lo);
+      const std::int64_t front = std::min({lo + wn, i + 2 + pairs, n - 1});
+      for (; hi < front; ++hi) {
+        quadrupleSum += quadrupleTerm(x, hi);
+      }
+      block[b] = static_cast<double>(quadrupleSum) * 0.25;
     }
-    lo = newLo;
-    hi = std::max(hi, lo);
-    const std::int64_t front = std::min({lo + wn, i + 2 + pairs, n - 1});
-    for (; hi < front; ++hi) {
-      quadrupleSum += quadrupleTerm(input, hi - cursor);
+    for (std::size_t b = 0; b < used; ++b) {
+      block[b] = detect(block[b]);
     }
-    const double s1 = input.rci();
-    const double s2 = input.rci();
-    processPair(s1, s2, static_cast<double>(quadrupleSum) * 0.25, output);
+    for (std::size_t b = 0; b < used; ++b) {
+      level = smooth(level, block[b]);
+      const double gain = gainAt(level);
+      const double s1 = input.rci();
+      const double s2 = input.rci();
+      output.append(limit(s1 * gain));
+      output.append(limit(s2 * gain));
+    }
   }
 }
 
@@ -153,10 +146,8 @@ bool Compressor::runningSumIsExact(const AudioSignal& input) const {
   if (ln < 0) {
     return false;
   }
-  const std::int32_t n = input.getNoSamples();
   double largest = 0.0;
-  for (std::int32_t offset = 0; offset < n; ++offset) {
-    const double x = input.future(offset);
+  for (const double x : input.view()) {
     if (!(x == std::trunc(x) && std::fabs(x) <= largestIntegerSample)) {
       return false;
     }

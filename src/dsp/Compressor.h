@@ -1,5 +1,7 @@
 #pragma once
 
+#include <bit>
+#include <cmath>
 #include <cstdint>
 
 #include "audio/AudioSignal.h"
@@ -31,34 +33,60 @@ class Compressor {
   Compressor(const CompressorSettings& settings, double samplerate);
   virtual ~Compressor() = default;
 
-  void run(AudioSignal& input, OutputSignal& output, WindowMethod method = WindowMethod::automatic);
+  void run(AudioSignal& input, OutputSignal& output, WindowMethod method = WindowMethod::automatic) const;
 
   std::int32_t lookahead() const { return ln; }
   std::int32_t window() const { return wn; }
   double attack() const { return ca; }
   double release() const { return cr; }
-  double level() const { return smoothed; }
 
-  // The three steps for one pair, given the window's sum of squared pair means.
-  double detect(double windowSum) const;
-  double smooth(double rms);
-  double gainAt(double level) const;
-  double limit(double sample) const;
+  // The steps of one pair. The level detector: the RMS of the window's sum of squared pair means.
+  double detect(double windowSum) const { return std::sqrt(windowSum / windowLength); }
+  // Smoothing: attack while the level rises, release otherwise (also for a level that is NaN).
+  double smooth(double level, double rms) const {
+    const bool rising = rms > level;
+    return select(rising, ca, cr) * level + select(rising, keepA, keepR) * rms;
+  }
+  // The gain law: 6 up to the threshold, then a straight line falling from 2.
+  double gainAt(double level) const { return select(level > t, (6.0 - (level - t) * s) / 3.0, 6.0); }
+  double limit(double sample) const {
+    if (!truncate) {
+      return sample;
+    }
+    return sample > clampBound ? clampBound : (sample < -clampBound ? -clampBound : sample);
+  }
 
  private:
-  void processPair(double s1, double s2, double windowSum, OutputSignal& output);
-  void runDirect(AudioSignal& input, OutputSignal& output, std::int64_t pairs);
-  void runRunning(AudioSignal& input, OutputSignal& output, std::int64_t pairs);
+  static constexpr double clampBound = 30000.0;
+
+  // Chooses without a branch: the conditions depend on the music and mispredict often.
+  static double select(bool condition, double yes, double no) {
+    const std::uint64_t mask = 0 - static_cast<std::uint64_t>(condition);
+    return std::bit_cast<double>((std::bit_cast<std::uint64_t>(yes) & mask) |
+                                 (std::bit_cast<std::uint64_t>(no) & ~mask));
+  }
+  // Smooths, applies the gain and appends the pair; returns the new level.
+  double processPair(double level, double s1, double s2, double windowSum, OutputSignal& output) const {
+    const double next = smooth(level, detect(windowSum));
+    const double gain = gainAt(next);
+    output.append(limit(s1 * gain));
+    output.append(limit(s2 * gain));
+    return next;
+  }
+  void runDirect(AudioSignal& input, OutputSignal& output, std::int64_t pairs) const;
+  void runRunning(AudioSignal& input, OutputSignal& output, std::int64_t pairs) const;
   bool runningSumIsExact(const AudioSignal& input) const;
 
   double t;
   double s;
   double ca;
   double cr;
+  double keepA;  // 1 - ca and 1 - cr, computed once
+  double keepR;
   std::int32_t ln;
   std::int32_t wn;
+  double windowLength;  // wn as a double, converted once
   bool truncate;
-  double smoothed = 0.0;
 };
 
 }  // namespace velmora
