@@ -46,7 +46,7 @@ class AudioSignal {
     if (curpos >= nosamples) {
       return 0.0;
     }
-    return inbuff[static_cast<std::size_t>(curpos++)];
+    return inbuff[static_cast<std::ptrdiff_t>(curpos++)];
   }
 
   // The sample offset places ahead of the cursor; ends the process when that lies past the end.
@@ -58,7 +58,7 @@ class AudioSignal {
     if (index >= nosamples) {
       failPastEnd();
     }
-    return inbuff[static_cast<std::size_t>(index)];
+    return inbuff[static_cast<std::ptrdiff_t>(index)];
   }
 
  private:

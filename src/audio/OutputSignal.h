@@ -22,7 +22,7 @@ class OutputSignal {
     if (count >= capacity) {
       grow();
     }
-    outbuff[static_cast<std::size_t>(count++)] = sample;
+    outbuff[static_cast<std::ptrdiff_t>(count++)] = sample;
   }
 
   // Sizes the array once for total samples, so a stage that knows its output length never
