@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -121,16 +122,21 @@ RunResult runProgram(const fs::path& folder, const std::vector<std::string>& arg
       setrlimit(RLIMIT_FSIZE, &limit);
       signal(SIGXFSZ, SIG_IGN);
     }
+    // VELMORA_RUN_WRAPPER, such as "valgrind --error-exitcode=1 -q", runs the program under a tool.
+    std::vector<std::string> copies;
+    std::istringstream wrapper(std::getenv("VELMORA_RUN_WRAPPER") != nullptr ? std::getenv("VELMORA_RUN_WRAPPER") : "");
+    for (std::string word; wrapper >> word;) {
+      copies.push_back(word);
+    }
+    copies.push_back(VELMORA_PROGRAM);
+    copies.insert(copies.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
-    std::string program = VELMORA_PROGRAM;
-    argv.push_back(program.data());
-    std::vector<std::string> copies(arguments);
     for (std::string& argument : copies) {
       argv.push_back(argument.data());
     }
     argv.push_back(nullptr);
     if (chdir(folder.c_str()) == 0) {
-      execv(program.c_str(), argv.data());
+      execvp(argv[0], argv.data());
     }
     _exit(127);
   }
@@ -145,11 +151,12 @@ RunResult runProgram(const fs::path& folder, const std::vector<std::string>& arg
   }
   close(fromChild[0]);
   int status = 0;
-  waitpid(child, &status, 0);
+  rusage usage{};
+  wait4(child, &status, 0, &usage);
   if (written < 0 || !WIFEXITED(status)) {
     return {out, -1000};
   }
-  return {out, WEXITSTATUS(status)};
+  return {out, WEXITSTATUS(status), usage.ru_maxrss * 1024L};
 }
 
 }  // namespace velmora::test

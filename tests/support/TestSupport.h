@@ -80,6 +80,7 @@ AudioSignal signalOf(const std::vector<double>& samples, double rate = 44100.0);
 struct RunResult {
   std::string out;
   int status;
+  long peakRssBytes = 0;
 };
 
 // Runs the built program in folder with arguments, feeding input on standard input. A

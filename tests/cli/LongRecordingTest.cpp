@@ -1,0 +1,84 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "support/Reference.h"
+#include "support/TestSupport.h"
+
+// Recordings whose sizes overflow 32-bit size arithmetic: hundreds of megabytes on disk and
+// gigabytes in memory, so these run under their own label.
+
+namespace velmora::test {
+namespace {
+
+// A pseudo-random sample of the bit depth, the same for the writer and the checker.
+int sampleAt(std::int64_t i, int bits) {
+  const auto mixed = static_cast<std::uint32_t>(i * 2654435761LL) >> 11;
+  return bits == 8 ? static_cast<int>(mixed & 0xFF) : static_cast<int>(mixed & 0xFFFF) - 32768;
+}
+
+Bytes headerFor(const WavLayout& layout, std::int64_t samples) {
+  Bytes header = wavBytes(layout, {});
+  const auto data = static_cast<std::uint32_t>(samples * layout.bits / 8);
+  putLe32(header, 4, data + 36);
+  putLe32(header, 40, data);
+  return header;
+}
+
+void writeRecording(const std::filesystem::path& path, const WavLayout& layout, std::int64_t samples) {
+  std::ofstream out(path, std::ios::binary);
+  const Bytes header = headerFor(layout, samples);
+  out.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
+  constexpr std::int64_t blockSamples = 1 << 20;
+  std::vector<int> block;
+  for (std::int64_t first = 0; first < samples; first += blockSamples) {
+    block.clear();
+    for (std::int64_t i = first; i < std::min(samples, first + blockSamples); ++i) {
+      block.push_back(sampleAt(i, layout.bits));
+    }
+    const Bytes bytes = layout.bits == 8 ? pcm8(block) : pcm16(block);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  }
+}
+
+void expectBoostedRecording(const WavLayout& layout, std::int64_t samples) {
+  const TempDir dir;
+  writeRecording(dir / "long.wav", layout, samples);
+  const RunResult result = runProgram(dir.path(), {"-b", "long.wav"});
+  ASSERT_EQ(result.status, 0) << result.out.substr(result.out.size() - 200);
+  EXPECT_NE(result.out.find(" Number of Samples = " + std::to_string(samples) + "\n Bits"), std::string::npos);
+  std::filesystem::remove(dir / "long.wav");
+
+  const std::int64_t width = layout.bits / 8;
+  ASSERT_EQ(std::filesystem::file_size(dir / "out.wav"), static_cast<std::uintmax_t>(44 + samples * width));
+  std::ifstream in(dir / "out.wav", std::ios::binary);
+  Bytes header(44);
+  in.read(reinterpret_cast<char*>(header.data()), 44);
+  EXPECT_EQ(header, headerFor(layout, samples));
+  double y = 0.0;
+  constexpr std::int64_t blockSamples = 1 << 20;
+  for (std::int64_t first = 0; first < samples; first += blockSamples) {
+    std::vector<double> block;
+    for (std::int64_t i = first; i < std::min(samples, first + blockSamples); ++i) {
+      block.push_back(sampleAt(i, layout.bits));
+    }
+    const Bytes expected = encoded(referenceBass(block, y), layout.bits);
+    Bytes actual(expected.size());
+    in.read(reinterpret_cast<char*>(actual.data()), static_cast<std::streamsize>(actual.size()));
+    ASSERT_EQ(actual, expected) << "block at sample " << first;
+  }
+  std::cout << "peak resident memory " << result.peakRssBytes << " bytes, "
+            << static_cast<double>(result.peakRssBytes) / static_cast<double>(samples) << " per sample\n";
+  EXPECT_LT(result.peakRssBytes, 17 * samples);
+}
+
+TEST(LongRecording, SixteenBitsBeyondTwoToTheTwentySeventhSamples) {
+  expectBoostedRecording({.channels = 2, .bits = 16}, (std::int64_t{1} << 27) + 2);
+}
+
+TEST(LongRecording, EightBitsBeyondTwoToTheTwentyEighthSamples) {
+  expectBoostedRecording({.channels = 1, .bits = 8}, (std::int64_t{1} << 28) + 2);
+}
+
+}  // namespace
+}  // namespace velmora::test
