@@ -12,7 +12,7 @@ namespace fs = std::filesystem;
 
 const std::string startup =
     "Velmora 1.0.0\nDynamic range compressor and bass boost for PCM WAV files\n";
-const std::string usage = std::string("Run program without arguments to view help\nUsage: ") + VELMORA_PROGRAM +
+const std::string usage = "Run program without arguments to view help\nUsage: " + programUnderTest().name +
                           " [-c|C] [-t threshold] [-s slope] [-l lookahead] [-w window time] [-a attack]"
                           " [-r release] [-T] [-b] [-o output.wav] filename.wav\n"
                           " -c to compress, -T to truncate values during compression\n"
@@ -96,6 +96,17 @@ TEST_F(EndToEnd, WalksTheCommandLineFromLeftToRight) {
   EXPECT_NE(a1, referenceCompressor(a, {.slope = 20}, 44100));
 }
 
+TEST_F(EndToEnd, WildcardsAreExpandedByTheShellOrOnWindowsByTheProgram) {
+  writeFile(dir / "b.wav", wavOf(music(20)));
+  writeFile(dir / "A.WAV", wavOf(music(10)));
+  writeFile(dir / "c.txt", wavOf(music(10)));
+  if (programUnderTest().expandsWildcards) {
+    expectRun({"*.wav"}, loaded(10) + summary("out.wav", 0) + loaded(20) + summary("out.wav", 0), 0);
+  } else {
+    expectRun({"*.wav"}, "I/O error\n", 255);
+  }
+}
+
 TEST_F(EndToEnd, AppliesEverySettingOfTheCompressor) {
   const std::vector<double> x = music(2000);
   writeFile(dir / "in.wav", wavOf(x));
@@ -156,6 +167,9 @@ TEST_F(EndToEnd, EndsWithTheLoadMessageAndStatusMinusOne) {
 }
 
 TEST_F(EndToEnd, AFailedSaveLeavesThePreviousFileIntact) {
+  if (programUnderTest().crlf) {
+    GTEST_SKIP() << "a file size limit does not reach the writes of a Windows program under Wine; the full-disk test covers them";
+  }
   writeFile(dir / "in.wav", wavOf(music(4000)));
   writeFile(dir / "out.wav", {'o', 'l', 'd'});
   const RunResult result = runProgram(dir.path(), {"-b", "in.wav"}, "", 1024);

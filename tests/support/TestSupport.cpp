@@ -104,6 +104,44 @@ AudioSignal signalOf(const std::vector<double>& samples, double rate) {
   return signal;
 }
 
+const ProgramUnderTest& programUnderTest() {
+  static const ProgramUnderTest program = [] {
+    ProgramUnderTest p;
+    // VELMORA_RUN_WRAPPER, such as "valgrind --error-exitcode=1 -q", runs the program under a tool.
+    std::istringstream wrapper(std::getenv("VELMORA_RUN_WRAPPER") != nullptr ? std::getenv("VELMORA_RUN_WRAPPER") : "");
+    for (std::string word; wrapper >> word;) {
+      p.command.push_back(word);
+    }
+    const char* windows = std::getenv("VELMORA_WINDOWS_PROGRAM");
+    p.name = windows != nullptr ? fs::absolute(windows).string() : VELMORA_PROGRAM;
+    p.command.push_back(p.name);
+    if (windows != nullptr) {
+      p.command.insert(p.command.begin(), "wine");
+      std::replace(p.name.begin(), p.name.end(), '/', '\\');
+      p.name = "Z:" + p.name;
+      p.crlf = true;
+      p.expandsWildcards = true;
+    }
+    return p;
+  }();
+  return program;
+}
+
+// Under CR LF every line end must be CR LF: strips the CRs and marks any bare LF, so that the
+// comparison with the expected text shows it.
+std::string withPlainLineEnds(const std::string& text) {
+  std::string plain;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) {
+      plain += "[bare LF]";
+    }
+    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) {
+      plain += text[i];
+    }
+  }
+  return plain;
+}
+
 RunResult runProgram(const fs::path& folder, const std::vector<std::string>& arguments,
                      const std::string& input, long fileSizeLimit) {
   int toChild[2];
@@ -122,13 +160,7 @@ RunResult runProgram(const fs::path& folder, const std::vector<std::string>& arg
       setrlimit(RLIMIT_FSIZE, &limit);
       signal(SIGXFSZ, SIG_IGN);
     }
-    // VELMORA_RUN_WRAPPER, such as "valgrind --error-exitcode=1 -q", runs the program under a tool.
-    std::vector<std::string> copies;
-    std::istringstream wrapper(std::getenv("VELMORA_RUN_WRAPPER") != nullptr ? std::getenv("VELMORA_RUN_WRAPPER") : "");
-    for (std::string word; wrapper >> word;) {
-      copies.push_back(word);
-    }
-    copies.push_back(VELMORA_PROGRAM);
+    std::vector<std::string> copies = programUnderTest().command;
     copies.insert(copies.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (std::string& argument : copies) {
@@ -155,6 +187,9 @@ RunResult runProgram(const fs::path& folder, const std::vector<std::string>& arg
   wait4(child, &status, 0, &usage);
   if (written < 0 || !WIFEXITED(status)) {
     return {out, -1000};
+  }
+  if (programUnderTest().crlf) {
+    out = withPlainLineEnds(out);
   }
   return {out, WEXITSTATUS(status), usage.ru_maxrss * 1024L};
 }

@@ -77,13 +77,25 @@ class ExitTrap {
 // A signal holding samples, made by the hand-over setters from a loaded file.
 AudioSignal signalOf(const std::vector<double>& samples, double rate = 44100.0);
 
+// The program the end-to-end tests run: the native build, or the Windows build under Wine when
+// VELMORA_WINDOWS_PROGRAM names it.
+struct ProgramUnderTest {
+  std::vector<std::string> command;  // any wrapper (VELMORA_RUN_WRAPPER, Wine), then the program
+  std::string name;                  // its first argument as the program sees it
+  bool crlf = false;                 // console lines end in CR LF
+  bool expandsWildcards = false;     // it expands *.wav itself instead of relying on a shell
+};
+const ProgramUnderTest& programUnderTest();
+
 struct RunResult {
   std::string out;
   int status;
   long peakRssBytes = 0;
 };
 
-// Runs the built program in folder with arguments, feeding input on standard input. A
+// Runs the program under test in folder with arguments, feeding input on standard input. Its
+// console output comes back with plain line ends: under CR LF, a bare LF is left in place for the
+// comparison to show. A
 // fileSizeLimit of 0 or more caps the bytes any file of the program may reach, as a full disk would.
 RunResult runProgram(const std::filesystem::path& folder, const std::vector<std::string>& arguments,
                      const std::string& input = "", long fileSizeLimit = -1);
