@@ -1,0 +1,35 @@
+#include "cli/Wildcards.h"
+
+#include <gtest/gtest.h>
+
+#include "support/TestSupport.h"
+
+namespace velmora::test {
+namespace {
+
+TEST(Wildcards, MatchesStarsAndQuestionMarks) {
+  const std::vector<std::tuple<const char*, const char*, bool, bool>> cases = {
+      {"*.wav", "a.wav", false, true},   {"*.wav", "a.wav.txt", false, false}, {"*.wav", ".wav", false, true},
+      {"?.wav", "ab.wav", false, false}, {"a*b*c", "aXbYbZc", false, true},    {"a*b*c", "aXbYc", false, true},
+      {"a*b*c", "acb", false, false},    {"*.WAV", "x.wav", true, true},       {"*.WAV", "x.wav", false, false},
+      {"**", "", false, true},           {"?", "", false, false}};
+  for (const auto& [pattern, name, ignoreCase, expected] : cases) {
+    EXPECT_EQ(wildcardMatches(pattern, name, ignoreCase), expected) << pattern << " " << name;
+  }
+}
+
+TEST(Wildcards, ExpandsFileArgumentsInOrderAndKeepsTheRest) {
+  const TempDir dir;
+  for (const char* name : {"b.wav", "a.wav", "c.txt"}) {
+    writeFile(dir / name, {});
+  }
+  std::filesystem::create_directory(dir / "d.wav");
+  const std::string folder = dir.path().string() + "/";
+  const std::vector<std::string> expanded =
+      expandWildcards({"velmora", "-o", "*.none", folder + "*.wav", folder + "*.mp3", "-t*", folder + "?.txt"}, false);
+  EXPECT_EQ(expanded, (std::vector<std::string>{"velmora", "-o", "*.none", folder + "a.wav", folder + "b.wav",
+                                                folder + "*.mp3", "-t*", folder + "c.txt"}));
+}
+
+}  // namespace
+}  // namespace velmora::test
