@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/OutputSignal.h"
 #include "audio/WavHeader.h"
 #include "audio/WavReader.h"
 
@@ -22,20 +23,8 @@ constexpr int rate = 44100;
 int writeTone(double amplitude, const std::string& name) {
   const int frames = rate / 5;
   std::vector<unsigned char> bytes(velmora::wavHeaderSize + velmora::chunkHeaderSize + 4 * frames);
-  velmora::WavHeader header;
-  header.riffId = {'R', 'I', 'F', 'F'};
-  header.riffSize = static_cast<std::uint32_t>(bytes.size() - 8);
-  header.waveId = {'W', 'A', 'V', 'E'};
-  header.fmtId = {'f', 'm', 't', ' '};
-  header.fmtSize = 16;
-  header.fmtFormat = 1;
-  header.nChannels = 2;
-  header.nSamplesPerSec = rate;
-  header.nAvgBytesPerSec = rate * 4;
-  header.nBlockAlign = 4;
-  header.nBitsPerSample = 16;
-  velmora::encodeWavHeader(header, bytes.data());
-  velmora::encodeChunkHeader({{'d', 'a', 't', 'a'}, 4 * frames}, bytes.data() + velmora::wavHeaderSize);
+  velmora::encodeWavHeader(velmora::OutputSignal::headerFor(rate, 2, 16, 2 * frames), bytes.data());
+  velmora::encodeChunkHeader(velmora::OutputSignal::dataChunkFor(16, 2 * frames), bytes.data() + velmora::wavHeaderSize);
   const auto value = static_cast<std::int16_t>(std::clamp(amplitude, 0.0, 32767.0));
   for (int frame = 0; frame < frames; ++frame) {
     // Both channels together, the sign changing every 50 frames: every pair's mean is the amplitude.

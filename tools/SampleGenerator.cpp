@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/OutputSignal.h"
 #include "audio/WavHeader.h"
 
 namespace {
@@ -50,23 +51,10 @@ std::int16_t toSample(double value) {
   return static_cast<std::int16_t>(std::fmax(-32768.0, std::fmin(32767.0, scaled)));
 }
 
-std::vector<unsigned char> headerBytes(std::uint32_t dataBytes) {
-  velmora::WavHeader header;
-  header.riffId = {'R', 'I', 'F', 'F'};
-  header.riffSize = dataBytes + 36;
-  header.waveId = {'W', 'A', 'V', 'E'};
-  header.fmtId = {'f', 'm', 't', ' '};
-  header.fmtSize = 16;
-  header.fmtFormat = 1;
-  header.nChannels = channelCount;
-  header.nSamplesPerSec = sampleRate;
-  header.nAvgBytesPerSec = sampleRate * channelCount * 2;
-  header.nBlockAlign = channelCount * 2;
-  header.nBitsPerSample = 16;
+std::vector<unsigned char> headerBytes(std::int64_t samples) {
   std::vector<unsigned char> bytes(velmora::wavHeaderSize + velmora::chunkHeaderSize);
-  velmora::encodeWavHeader(header, bytes.data());
-  velmora::encodeChunkHeader({{'d', 'a', 't', 'a'}, static_cast<std::int32_t>(dataBytes)},
-                             bytes.data() + velmora::wavHeaderSize);
+  velmora::encodeWavHeader(velmora::OutputSignal::headerFor(sampleRate, channelCount, 16, samples), bytes.data());
+  velmora::encodeChunkHeader(velmora::OutputSignal::dataChunkFor(16, samples), bytes.data() + velmora::wavHeaderSize);
   return bytes;
 }
 
@@ -81,10 +69,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   const auto frames = static_cast<std::int64_t>(seconds * sampleRate);
-  const auto dataBytes = static_cast<std::uint32_t>(frames * channelCount * 2);
 
   std::ofstream out(name, std::ios::binary | std::ios::trunc);
-  const std::vector<unsigned char> header = headerBytes(dataBytes);
+  const std::vector<unsigned char> header = headerBytes(frames * channelCount);
   out.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
   std::vector<unsigned char> block;
   block.reserve(4 * 65536);

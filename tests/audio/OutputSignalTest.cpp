@@ -67,17 +67,6 @@ TEST(OutputSignal, SizesAreComputedInSixtyFourBits) {
   EXPECT_EQ(OutputSignal::headerFor(44100, 2, 16, 0).nAvgBytesPerSec, 176400u);
 }
 
-TEST(OutputSignal, SavingNothingWritesAnEmptyDataChunkAgainAndAgain) {
-  const TempDir dir;
-  OutputSignal output = outputOf({1, 2}, 16);
-  saved(output, dir / "a.wav");
-  const std::string text = saved(output, dir / "b.wav");
-  EXPECT_EQ(text, "No new data to output!\n\nSaved WAV File: " + (dir / "b.wav").string() +
-                      "\n Sample Rate = (Hz) 44100\n Number of Samples = 0\n"
-                      " Bits Per Sample = 16\n Number of Channels = 2\n");
-  EXPECT_EQ(readFile(dir / "b.wav"), wavBytes({}, {}));
-}
-
 TEST(OutputSignal, FailedSavesCreateNothingAndKeepThePreviousFile) {
   const TempDir dir;
   const ExitTrap trap;

@@ -75,6 +75,43 @@ TEST(DamagedFile, EveryHeaderFieldAtZeroMaximumMinusOneAndHuge) {
   }
 }
 
+TEST(DamagedFile, LayoutsFromOtherWritersLoadOrEndWithTheirMessage) {
+  const TempDir dir;
+  const Bytes eight = pcm16({1, 2, 3, 4, 5, 6, 7, 8});
+  const auto edited = [](Bytes bytes, std::size_t at, unsigned char value) {
+    bytes[at] = value;
+    return bytes;
+  };
+  const auto withFmtSize = [](std::int32_t size) {
+    Bytes bytes = wavBytes({.fmtSize = size}, pcm16({5, 6}));
+    putLe32(bytes, 16, static_cast<std::uint32_t>(size));
+    return bytes;
+  };
+  const auto chunks = [](int count, std::size_t size, bool pad) {
+    return std::vector<Chunk>(static_cast<std::size_t>(count), Chunk{"LIST", Bytes(size, 7), pad});
+  };
+  const std::vector<std::tuple<std::string, Bytes, std::string, int>> cases = {
+      {"RIFX", edited(wavBytes({}, eight), 3, 'X'), "Invalid RIFF Format RIFX", 0},
+      {"zero in riff id", edited(wavBytes({}, eight), 2, 0), "Invalid RIFF Format RI", 0},
+      {"fourth fmt byte free", edited(wavBytes({}, eight), 15, 'X'), "", 8},
+      {"float format", wavBytes({.format = 3}, eight), "Invalid wav fmtFormat", 0},
+      {"extensible", wavBytes({.format = 0xFFFE}, eight), "Invalid wav fmtFormat", 0},
+      {"24 bits", wavBytes({.bits = 24}, eight), "Invalid wav nBitsPerSample", 0},
+      {"fmt 18", wavBytes({.fmtSize = 18}, eight), "", 8},
+      {"fmt 40", wavBytes({.fmtSize = 40}, eight), "", 8},
+      {"fmt 12 reads a chunk inside the header", withFmtSize(12), "Can't read chunk", 0},
+      {"fmt before the start", withFmtSize(-100), "Seek Error!", 0},
+      {"odd 16-bit data", wavBytes({}, Bytes(17, 1)), "", 8},
+      {"nine chunks before data", wavBytes({}, eight, chunks(9, 4, false)), "", 8},
+      {"ten chunks before data", wavBytes({}, eight, chunks(10, 4, false)), "too many chunks", 0},
+      {"odd chunks padded", wavBytes({}, eight, chunks(9, 3, true)), "", 8},
+      {"odd chunks unpadded", wavBytes({}, eight, chunks(9, 3, false)), "", 8},
+  };
+  for (const auto& [name, bytes, message, samples] : cases) {
+    expectSame(loadOf(dir, bytes), expectedFor(message, samples), name);
+  }
+}
+
 TEST(DamagedFile, EveryTruncationEndsWithTheMessageOfTheMissingPart) {
   const TempDir dir;
   const Bytes valid = wavBytes({}, pcm16({1, 2, 3, 4, 5, 6, 7, 8}));

@@ -12,6 +12,7 @@
 #include <memory>
 #include <random>
 
+#include "audio/OutputSignal.h"
 #include "audio/ProcessExit.h"
 #include "audio/WavHeader.h"
 
@@ -29,18 +30,10 @@ Bytes wavBytes(const WavLayout& layout, const Bytes& data, const std::vector<Chu
     size += chunkHeaderSize + chunk.body.size() + (chunk.pad ? chunk.body.size() % 2 : 0);
   }
   Bytes bytes(size, 0);
-  WavHeader header;
-  header.riffId = {'R', 'I', 'F', 'F'};
+  WavHeader header = OutputSignal::headerFor(layout.rate, static_cast<std::int16_t>(layout.channels), layout.bits, 0);
   header.riffSize = static_cast<std::uint32_t>(size - 8);
-  header.waveId = {'W', 'A', 'V', 'E'};
-  header.fmtId = {'f', 'm', 't', ' '};
   header.fmtSize = layout.fmtSize;
   header.fmtFormat = layout.format;
-  header.nChannels = layout.channels;
-  header.nSamplesPerSec = layout.rate;
-  header.nBitsPerSample = layout.bits;
-  header.nAvgBytesPerSec = static_cast<std::uint32_t>(layout.rate * layout.channels * layout.bits / 8);
-  header.nBlockAlign = static_cast<std::uint16_t>(layout.channels * layout.bits / 8);
   encodeWavHeader(header, bytes.data());
   std::size_t at = wavHeaderSize + static_cast<std::size_t>(std::max(0, layout.fmtSize - 16));
   for (const Chunk& chunk : chunks) {
