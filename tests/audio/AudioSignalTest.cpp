@@ -9,19 +9,6 @@
 namespace velmora::test {
 namespace {
 
-// Runs read, expecting it to end the process; returns what it printed and its status.
-template <typename Read>
-std::pair<std::string, int> endingOf(Read read) {
-  const ExitTrap trap;
-  const CoutCapture out;
-  try {
-    read();
-  } catch (const ProcessEnded& ended) {
-    return {out.str(), ended.status};
-  }
-  return {"returned", 0};
-}
-
 TEST(AudioSignal, SequentialReadsStopQuietlyAtTheEnd) {
   AudioSignal signal = signalOf({3, 4});
   EXPECT_EQ(signal.future(0), 3);

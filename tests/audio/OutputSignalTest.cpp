@@ -69,15 +69,8 @@ TEST(OutputSignal, SizesAreComputedInSixtyFourBits) {
 
 TEST(OutputSignal, FailedSavesCreateNothingAndKeepThePreviousFile) {
   const TempDir dir;
-  const ExitTrap trap;
-  auto failure = [](OutputSignal& output, const fs::path& file) {
-    const CoutCapture out;
-    try {
-      output.save(file.string());
-    } catch (const ProcessEnded& ended) {
-      return std::make_pair(out.str(), ended.status);
-    }
-    return std::make_pair(std::string("saved"), 0);
+  const auto failure = [](OutputSignal& output, const fs::path& file) {
+    return endingOf([&] { output.save(file.string()); });
   };
   OutputSignal odd = outputOf({1, 2}, 24);
   EXPECT_EQ(failure(odd, dir / "odd.wav"), std::make_pair(std::string("Invalid bits per sample 24\n"), -1));

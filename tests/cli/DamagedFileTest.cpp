@@ -43,22 +43,23 @@ TEST(DamagedFile, EveryHeaderFieldAtZeroMaximumMinusOneAndHuge) {
   const std::string riff = "Invalid RIFF Format ";
   const std::string noChunk = "Can't read chunk";
   const std::string noData = "Can't read signal data\n";
+  const auto all = [](const std::string& message) { return std::array{message, message, message, message}; };
   const std::vector<Field> fields = {
       {valid, 0, 4, false, {riff, riff + "\xFF\xFF\xFF\xFF", riff + "\xFF\xFF\xFF\xFF", riff}},
-      {valid, 4, 4, false, {"", "", "", ""}},
-      {valid, 8, 4, false, {"Invalid WAVE Format", "Invalid WAVE Format", "Invalid WAVE Format", "Invalid WAVE Format"}},
-      {valid, 12, 4, false, {"Invalid fmt Format", "Invalid fmt Format", "Invalid fmt Format", "Invalid fmt Format"}},
-      {valid, 16, 4, true, {noChunk, noChunk, noChunk, noChunk}},
-      {valid, 20, 2, false, {"Invalid wav fmtFormat", "Invalid wav fmtFormat", "Invalid wav fmtFormat", "Invalid wav fmtFormat"}},
-      {valid, 22, 2, false, {"", "", "", ""}},
-      {valid, 24, 4, true, {"", "", "", ""}},
-      {valid, 28, 4, false, {"", "", "", ""}},
-      {valid, 32, 2, false, {"", "", "", ""}},
-      {valid, 34, 2, true, {"Invalid wav nBitsPerSample", "Invalid wav nBitsPerSample", "Invalid wav nBitsPerSample", "Invalid wav nBitsPerSample"}},
-      {valid, 36, 4, false, {noChunk, noChunk, noChunk, noChunk}},
+      {valid, 4, 4, false, all("")},
+      {valid, 8, 4, false, all("Invalid WAVE Format")},
+      {valid, 12, 4, false, all("Invalid fmt Format")},
+      {valid, 16, 4, true, all(noChunk)},
+      {valid, 20, 2, false, all("Invalid wav fmtFormat")},
+      {valid, 22, 2, false, all("")},
+      {valid, 24, 4, true, all("")},
+      {valid, 28, 4, false, all("")},
+      {valid, 32, 2, false, all("")},
+      {valid, 34, 2, true, all("Invalid wav nBitsPerSample")},
+      {valid, 36, 4, false, all(noChunk)},
       {valid, 40, 4, true, {"zero", noData, "Exception std::bad_array_new_length", noData}},
-      {listed, 36, 4, false, {"", "", "", ""}},
-      {listed, 40, 4, true, {noChunk, noChunk, noChunk, noChunk}},
+      {listed, 36, 4, false, all("")},
+      {listed, 40, 4, true, all(noChunk)},
   };
   for (const Field& field : fields) {
     const std::uint64_t top = std::uint64_t{1} << (8 * field.width - 1);

@@ -17,6 +17,17 @@ int sampleAt(std::int64_t i, int bits) {
   return bits == 8 ? static_cast<int>(mixed & 0xFF) : static_cast<int>(mixed & 0xFFFF) - 32768;
 }
 
+constexpr std::int64_t blockSamples = 1 << 20;
+
+// The samples of the block that starts at first.
+std::vector<double> blockAt(std::int64_t first, std::int64_t samples, int bits) {
+  std::vector<double> block;
+  for (std::int64_t i = first; i < std::min(samples, first + blockSamples); ++i) {
+    block.push_back(sampleAt(i, bits));
+  }
+  return block;
+}
+
 Bytes headerFor(const WavLayout& layout, std::int64_t samples) {
   Bytes header = wavBytes(layout, {});
   const auto data = static_cast<std::uint32_t>(samples * layout.bits / 8);
@@ -29,14 +40,8 @@ void writeRecording(const std::filesystem::path& path, const WavLayout& layout, 
   std::ofstream out(path, std::ios::binary);
   const Bytes header = headerFor(layout, samples);
   out.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
-  constexpr std::int64_t blockSamples = 1 << 20;
-  std::vector<int> block;
   for (std::int64_t first = 0; first < samples; first += blockSamples) {
-    block.clear();
-    for (std::int64_t i = first; i < std::min(samples, first + blockSamples); ++i) {
-      block.push_back(sampleAt(i, layout.bits));
-    }
-    const Bytes bytes = layout.bits == 8 ? pcm8(block) : pcm16(block);
+    const Bytes bytes = encoded(blockAt(first, samples, layout.bits), layout.bits);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   }
 }
@@ -56,13 +61,8 @@ void expectBoostedRecording(const WavLayout& layout, std::int64_t samples) {
   in.read(reinterpret_cast<char*>(header.data()), 44);
   EXPECT_EQ(header, headerFor(layout, samples));
   double y = 0.0;
-  constexpr std::int64_t blockSamples = 1 << 20;
   for (std::int64_t first = 0; first < samples; first += blockSamples) {
-    std::vector<double> block;
-    for (std::int64_t i = first; i < std::min(samples, first + blockSamples); ++i) {
-      block.push_back(sampleAt(i, layout.bits));
-    }
-    const Bytes expected = encoded(referenceBass(block, y), layout.bits);
+    const Bytes expected = encoded(referenceBass(blockAt(first, samples, layout.bits), y), layout.bits);
     Bytes actual(expected.size());
     in.read(reinterpret_cast<char*>(actual.data()), static_cast<std::streamsize>(actual.size()));
     ASSERT_EQ(actual, expected) << "block at sample " << first;

@@ -77,11 +77,24 @@ TempDir::~TempDir() {
   fs::remove_all(dir, ignored);
 }
 
-ExitTrap::ExitTrap() {
-  setExitHandler([](int status) { throw ProcessEnded{status}; });
-}
+namespace {
+struct ProcessEnded {
+  int status;
+};
+}  // namespace
 
-ExitTrap::~ExitTrap() { setExitHandler(nullptr); }
+std::pair<std::string, int> endingOf(const std::function<void()>& action) {
+  const CoutCapture out;
+  setExitHandler([](int status) { throw ProcessEnded{status}; });
+  std::pair<std::string, int> ending{"returned", 0};
+  try {
+    action();
+  } catch (const ProcessEnded& ended) {
+    ending = {out.str(), ended.status};
+  }
+  setExitHandler(nullptr);
+  return ending;
+}
 
 AudioSignal signalOf(const std::vector<double>& samples, double rate) {
   static const TempDir folder;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -63,16 +64,9 @@ class CoutCapture {
   std::streambuf* previous;
 };
 
-// Thrown instead of ending the process while an ExitTrap is alive.
-struct ProcessEnded {
-  int status;
-};
-
-class ExitTrap {
- public:
-  ExitTrap();
-  ~ExitTrap();
-};
+// Runs action, which must end the process; returns what it printed and the exit status (or
+// "returned" and 0 when it came back).
+std::pair<std::string, int> endingOf(const std::function<void()>& action);
 
 // A signal holding samples, made by the hand-over setters from a loaded file.
 AudioSignal signalOf(const std::vector<double>& samples, double rate = 44100.0);
