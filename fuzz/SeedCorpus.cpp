@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "support/TestSupport.h"
+#include "support/WavBytes.h"
 
 int main(int argc, char** argv) {
   using namespace velmora::test;

@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "audio/OutputSignal.h"
 #include "audio/WavHeader.h"
 #include "audio/WavReader.h"
 
@@ -22,9 +21,9 @@ constexpr int rate = 44100;
 
 int writeTone(double amplitude, const std::string& name) {
   const int frames = rate / 5;
-  std::vector<unsigned char> bytes(velmora::wavHeaderSize + velmora::chunkHeaderSize + 4 * frames);
-  velmora::encodeWavHeader(velmora::OutputSignal::headerFor(rate, 2, 16, 2 * frames), bytes.data());
-  velmora::encodeChunkHeader(velmora::OutputSignal::dataChunkFor(16, 2 * frames), bytes.data() + velmora::wavHeaderSize);
+  const auto header = velmora::savedHeaderBytes(rate, 2, 16, 2 * frames);
+  std::vector<unsigned char> bytes(header.begin(), header.end());
+  bytes.resize(header.size() + 4 * frames);
   const auto value = static_cast<std::int16_t>(std::clamp(amplitude, 0.0, 32767.0));
   for (int frame = 0; frame < frames; ++frame) {
     // Both channels together, the sign changing every 50 frames: every pair's mean is the amplitude.

@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "audio/OutputSignal.h"
 #include "audio/WavHeader.h"
 
 namespace {
@@ -51,13 +50,6 @@ std::int16_t toSample(double value) {
   return static_cast<std::int16_t>(std::fmax(-32768.0, std::fmin(32767.0, scaled)));
 }
 
-std::vector<unsigned char> headerBytes(std::int64_t samples) {
-  std::vector<unsigned char> bytes(velmora::wavHeaderSize + velmora::chunkHeaderSize);
-  velmora::encodeWavHeader(velmora::OutputSignal::headerFor(sampleRate, channelCount, 16, samples), bytes.data());
-  velmora::encodeChunkHeader(velmora::OutputSignal::dataChunkFor(16, samples), bytes.data() + velmora::wavHeaderSize);
-  return bytes;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -71,7 +63,7 @@ int main(int argc, char** argv) {
   const auto frames = static_cast<std::int64_t>(seconds * sampleRate);
 
   std::ofstream out(name, std::ios::binary | std::ios::trunc);
-  const std::vector<unsigned char> header = headerBytes(frames * channelCount);
+  const auto header = velmora::savedHeaderBytes(sampleRate, channelCount, 16, frames * channelCount);
   out.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
   std::vector<unsigned char> block;
   block.reserve(4 * 65536);

@@ -8,11 +8,6 @@
 
 namespace velmora {
 
-namespace {
-constexpr int loadFailureStatus = -1;
-constexpr int readFailureStatus = 1;
-}  // namespace
-
 AudioSignal::AudioSignal(const std::string& name) : filename(name) { loadWav(); }
 
 AudioSignal::AudioSignal(const char* name) {
@@ -26,7 +21,8 @@ AudioSignal::AudioSignal(const AudioSignal& other)
       bitspersample(other.bitspersample),
       curpos(other.curpos),
       nosamples(other.nosamples),
-      inbuff(other.inbuff) {}
+      inbuff(other.inbuff),
+      integerBound(other.integerBound) {}
 
 void AudioSignal::loadWav() {
   inbuff.reset();
@@ -34,19 +30,21 @@ void AudioSignal::loadWav() {
   nosamples = 0;
   WavContents contents = readWavFile(filename);
   if (!contents.ok) {
-    endProcess(contents.message, loadFailureStatus);
+    endProcess(contents.message, exitFileFailure);
   }
   inbuff = std::move(contents.samples);
   nosamples = contents.nosamples;
   bitspersample = contents.bitspersample;
   samplerate = contents.samplerate;
   channels = contents.channels;
+  // Decoded samples are whole numbers of the file's bit depth: 0 to 255, or -32768 to 32767.
+  integerBound = bitspersample == 8 ? 255.0 : 32768.0;
   std::cout << " Number of Samples = " << nosamples << std::endl;
   curpos = 0;
 }
 
 void AudioSignal::failNotReady() {
-  endProcess("rci::input file not ready (or not loaded)!!!", readFailureStatus);
+  endProcess("rci::input file not ready (or not loaded)!!!", exitReadFailure);
 }
 
 void AudioSignal::failFutureNotReady(std::int32_t offset) const {
@@ -57,11 +55,11 @@ void AudioSignal::failFutureNotReady(std::int32_t offset) const {
     report << "inbuff is NULL";
   }
   report << "nosamples=" << nosamples << " curpos=" << curpos << " offset=" << offset;
-  endProcess(report.str(), readFailureStatus);
+  endProcess(report.str(), exitReadFailure);
 }
 
 void AudioSignal::failPastEnd() {
-  endProcess("future::attempt to read past end of input buffer!", readFailureStatus);
+  endProcess("future::attempt to read past end of input buffer!", exitReadFailure);
 }
 
 }  // namespace velmora

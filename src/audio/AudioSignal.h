@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -28,14 +29,40 @@ class AudioSignal {
   std::int32_t getNoSamples() const { return nosamples; }
   void setNoSamples(std::int32_t count) { nosamples = count; }
   void setCurPos(std::int32_t position) { curpos = position; }
-  void setInBuff(std::shared_ptr<double[]> samples) { inbuff = std::move(samples); }
+  // An array of unknown origin: nothing is known any more about the values it holds.
+  void setInBuff(std::shared_ptr<double[]> samples) {
+    inbuff = std::move(samples);
+    integerBound = 0.0;
+  }
 
-  // All samples at once, for loops that have checked their own bounds (empty without an array).
-  std::span<const double> view() const {
-    if (!inbuff || nosamples <= 0) {
+  // The samples from the cursor to the end at once, for loops that check their bounds once per
+  // pass (empty where rci or future would fail).
+  std::span<const double> ahead() const {
+    if (!inbuff || nosamples <= 0 || curpos < 0 || curpos >= nosamples) {
       return {};
     }
-    return {inbuff.get(), static_cast<std::size_t>(nosamples)};
+    return {inbuff.get() + curpos, static_cast<std::size_t>(nosamples - curpos)};
+  }
+  // Moves the cursor as count calls of rci would, with rci's check made once.
+  void advance(std::int32_t count) {
+    if (!inbuff || nosamples <= 0 || curpos < 0) {
+      failNotReady();
+    }
+    curpos = static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{curpos} + count, nosamples));
+  }
+
+  // When the samples are known to be whole numbers (as loaded from a file), the largest magnitude
+  // they can have; 0 when nothing is known.
+  double knownIntegerBound() const { return integerBound; }
+
+  // The array, for a stage's output that will write each result over a sample this signal has
+  // already read; null when another signal shares the array, since a copy must keep its samples.
+  std::shared_ptr<double[]> shareForOverwrite() {
+    if (inbuff.use_count() != 1) {
+      return nullptr;
+    }
+    integerBound = 0.0;
+    return inbuff;
   }
 
   // The next sample; 0.0 once the cursor has reached the end.
@@ -74,6 +101,7 @@ class AudioSignal {
   std::int32_t curpos = 0;
   std::int32_t nosamples = 0;
   std::shared_ptr<double[]> inbuff;
+  double integerBound = 0.0;
 };
 
 }  // namespace velmora

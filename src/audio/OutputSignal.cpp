@@ -7,13 +7,13 @@
 
 #include "audio/ProcessExit.h"
 #include "audio/SafeFileWriter.h"
+#include "audio/SampleArray.h"
 #include "audio/WavHeader.h"
 
 namespace velmora {
 
 namespace {
 
-constexpr int saveFailureStatus = -1;
 constexpr std::int64_t initialCapacity = 1024;
 constexpr std::int64_t encodeBlockSamples = 1 << 19;
 
@@ -46,11 +46,8 @@ std::size_t encodeBlock(const double* samples, std::int64_t n, int bits, unsigne
   return static_cast<std::size_t>(2 * n);
 }
 
-std::int32_t truncatedRate(double rate) {
-  if (!(rate > -2147483648.0 && rate < 2147483648.0)) {
-    return rate > 0 ? INT32_MAX : (rate < 0 ? INT32_MIN : 0);
-  }
-  return static_cast<std::int32_t>(rate);
+[[noreturn]] void failAllocation(const std::exception& e) {
+  endProcess(std::string("Exception ") + e.what(), exitFileFailure);
 }
 
 }  // namespace
@@ -62,26 +59,23 @@ OutputSignal::OutputSignal(const AudioSignal& source)
 
 void OutputSignal::reallocate(std::int64_t slots) {
   try {
-    std::shared_ptr<double[]> bigger(new double[static_cast<std::size_t>(slots)]);
+    std::shared_ptr<double[]> bigger = allocateSamples(static_cast<std::size_t>(slots));
     std::copy_n(outbuff.get(), count, bigger.get());
     outbuff = std::move(bigger);
     capacity = slots;
   } catch (const std::exception& e) {
-    endProcess(std::string("Exception ") + e.what(), saveFailureStatus);
+    failAllocation(e);
   }
 }
 
 void OutputSignal::grow() {
   if (!outbuff) {
     reallocate(initialCapacity);
-  } else {
-    const std::int64_t previous = capacity;
-    reallocate(2 * capacity);
-    std::fill(outbuff.get() + previous, outbuff.get() + capacity, 0.0);
+    return;
   }
-  if (count >= capacity) {
-    grow();
-  }
+  const std::int64_t previous = capacity;
+  reallocate(2 * capacity);
+  std::fill(outbuff.get() + previous, outbuff.get() + capacity, 0.0);
 }
 
 void OutputSignal::reserve(std::int64_t total) {
@@ -90,31 +84,15 @@ void OutputSignal::reserve(std::int64_t total) {
   }
 }
 
-std::int64_t OutputSignal::dataBytesFor(std::int16_t bits, std::int64_t samples) {
-  return (static_cast<std::int64_t>(bits) * samples) / 8;
-}
-
-WavHeader OutputSignal::headerFor(double rate, std::int16_t channels, std::int16_t bits,
-                                  std::int64_t samples) {
-  const std::int32_t wholeRate = truncatedRate(rate);
-  WavHeader header;
-  header.riffId = {'R', 'I', 'F', 'F'};
-  header.riffSize = static_cast<std::uint32_t>(dataBytesFor(bits, samples) + 36);
-  header.waveId = {'W', 'A', 'V', 'E'};
-  header.fmtId = {'f', 'm', 't', ' '};
-  header.fmtSize = 16;
-  header.fmtFormat = 1;
-  header.nChannels = static_cast<std::uint16_t>(channels);
-  header.nSamplesPerSec = wholeRate;
-  header.nAvgBytesPerSec =
-      static_cast<std::uint32_t>(static_cast<std::int64_t>(wholeRate) * (bits / 8) * channels);
-  header.nBlockAlign = static_cast<std::uint16_t>((channels * bits) / 8);
-  header.nBitsPerSample = bits;
-  return header;
-}
-
-ChunkHeader OutputSignal::dataChunkFor(std::int16_t bits, std::int64_t samples) {
-  return ChunkHeader{{'d', 'a', 't', 'a'}, static_cast<std::int32_t>(dataBytesFor(bits, samples))};
+void OutputSignal::reserveOver(AudioSignal& source, std::int64_t total) {
+  if (count == 0 && total <= source.getNoSamples()) {
+    if (std::shared_ptr<double[]> shared = source.shareForOverwrite()) {
+      outbuff = std::move(shared);
+      capacity = source.getNoSamples();
+      return;
+    }
+  }
+  reserve(total);
 }
 
 void OutputSignal::save(const std::string& name) {
@@ -122,36 +100,30 @@ void OutputSignal::save(const std::string& name) {
     std::cout << "No new data to output!" << std::endl;
   }
   if (bitspersample != 8 && bitspersample != 16) {
-    endProcess("Invalid bits per sample " + std::to_string(bitspersample), saveFailureStatus);
+    endProcess("Invalid bits per sample " + std::to_string(bitspersample), exitFileFailure);
   }
   const std::int64_t width = bitspersample / 8;
-  const WavHeader header = headerFor(samplerate, channels, bitspersample, count);
-  const ChunkHeader chunk = dataChunkFor(bitspersample, count);
-
-  unsigned char headerBytes[wavHeaderSize];
-  unsigned char chunkBytes[chunkHeaderSize];
-  encodeWavHeader(header, headerBytes);
-  encodeChunkHeader(chunk, chunkBytes);
+  const auto header = savedHeaderBytes(samplerate, channels, bitspersample, count);
   std::vector<unsigned char> block;
   try {
     block.resize(static_cast<std::size_t>(std::min<std::int64_t>(count, encodeBlockSamples) * width));
   } catch (const std::exception& e) {
-    endProcess(std::string("Exception ") + e.what(), saveFailureStatus);
+    failAllocation(e);
   }
 
   SafeFileWriter file(name);
   // Ending the process does not unwind, so the temporary file is removed before each exit.
   auto fail = [&file](const char* message) {
     file.discard();
-    endProcess(message, saveFailureStatus);
+    endProcess(message, exitFileFailure);
   };
   if (!file.open()) {
     fail("I/O error");
   }
-  if (!file.write(headerBytes, wavHeaderSize)) {
+  if (!file.write(header.data(), wavHeaderSize)) {
     fail("Error writing wav!");
   }
-  if (!file.write(chunkBytes, chunkHeaderSize)) {
+  if (!file.write(header.data() + wavHeaderSize, chunkHeaderSize)) {
     fail("Error writing chk!");
   }
   for (std::int64_t done = 0; done < count; done += encodeBlockSamples) {

@@ -8,6 +8,12 @@
 
 namespace velmora {
 
+// The process's exit statuses.
+inline constexpr int exitSuccess = 0;
+inline constexpr int exitUsage = 1;         // no arguments, -h, an unknown option letter
+inline constexpr int exitReadFailure = 1;   // a read that a signal cannot serve
+inline constexpr int exitFileFailure = -1;  // a WAV file not loaded or saved, or no memory for it
+
 // Called instead of std::exit when set; it must not return (a test throws from it).
 using ExitHandler = void (*)(int status);
 

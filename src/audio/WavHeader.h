@@ -7,11 +7,13 @@
 // The fixed layout of a PCM WAV file: the 36-byte RIFF header with the 16-byte body of the fmt
 // chunk, and the 8-byte header of every chunk after it. All multi-byte fields are little-endian;
 // the records are packed to and from bytes explicitly, so host layout and byte order never matter.
+// The reader decodes these records; the writer builds them from a signal's format and length.
 
 namespace velmora {
 
 inline constexpr std::size_t wavHeaderSize = 36;
 inline constexpr std::size_t chunkHeaderSize = 8;
+inline constexpr std::size_t savedHeaderSize = wavHeaderSize + chunkHeaderSize;
 
 struct WavHeader {
   std::array<char, 4> riffId{};
@@ -37,68 +39,28 @@ inline std::uint32_t readLe32(const unsigned char* p) {
          (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
-inline std::uint16_t readLe16(const unsigned char* p) {
-  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-inline void writeLe32(unsigned char* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) {
-    p[i] = static_cast<unsigned char>(v >> (8 * i));
-  }
-}
+inline std::uint16_t readLe16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 
 inline void writeLe16(unsigned char* p, std::uint16_t v) {
   p[0] = static_cast<unsigned char>(v);
   p[1] = static_cast<unsigned char>(v >> 8);
 }
 
-inline std::array<char, 4> readTag(const unsigned char* p) {
-  std::array<char, 4> tag{};
-  std::memcpy(tag.data(), p, 4);
-  return tag;
-}
-
-inline WavHeader decodeWavHeader(const unsigned char* p) {
-  WavHeader h;
-  h.riffId = readTag(p);
-  h.riffSize = readLe32(p + 4);
-  h.waveId = readTag(p + 8);
-  h.fmtId = readTag(p + 12);
-  h.fmtSize = static_cast<std::int32_t>(readLe32(p + 16));
-  h.fmtFormat = readLe16(p + 20);
-  h.nChannels = readLe16(p + 22);
-  h.nSamplesPerSec = static_cast<std::int32_t>(readLe32(p + 24));
-  h.nAvgBytesPerSec = readLe32(p + 28);
-  h.nBlockAlign = readLe16(p + 32);
-  h.nBitsPerSample = static_cast<std::int16_t>(readLe16(p + 34));
-  return h;
-}
-
-inline void encodeWavHeader(const WavHeader& h, unsigned char* p) {
-  std::memcpy(p, h.riffId.data(), 4);
-  writeLe32(p + 4, h.riffSize);
-  std::memcpy(p + 8, h.waveId.data(), 4);
-  std::memcpy(p + 12, h.fmtId.data(), 4);
-  writeLe32(p + 16, static_cast<std::uint32_t>(h.fmtSize));
-  writeLe16(p + 20, h.fmtFormat);
-  writeLe16(p + 22, h.nChannels);
-  writeLe32(p + 24, static_cast<std::uint32_t>(h.nSamplesPerSec));
-  writeLe32(p + 28, h.nAvgBytesPerSec);
-  writeLe16(p + 32, h.nBlockAlign);
-  writeLe16(p + 34, static_cast<std::uint16_t>(h.nBitsPerSample));
-}
-
-inline ChunkHeader decodeChunkHeader(const unsigned char* p) {
-  return ChunkHeader{readTag(p), static_cast<std::int32_t>(readLe32(p + 4))};
-}
-
-inline void encodeChunkHeader(const ChunkHeader& c, unsigned char* p) {
-  std::memcpy(p, c.chunkId.data(), 4);
-  writeLe32(p + 4, static_cast<std::uint32_t>(c.chunkSize));
-}
-
 inline bool tagIs(const std::array<char, 4>& tag, const char* text, std::size_t length) {
   return std::memcmp(tag.data(), text, length) == 0;
 }
+
+WavHeader decodeWavHeader(const unsigned char* bytes);
+ChunkHeader decodeChunkHeader(const unsigned char* bytes);
+
+// The size in bytes of samples values of bits each, in 64-bit arithmetic. A count read from one
+// WAV file always fits the header: its data size was a signed 32-bit value.
+std::int64_t dataBytesFor(std::int16_t bits, std::int64_t samples);
+// The header of a saved file: PCM, the format given, samples values; the rate truncated.
+WavHeader headerFor(double rate, std::int16_t channels, std::int16_t bits, std::int64_t samples);
+ChunkHeader dataChunkFor(std::int16_t bits, std::int64_t samples);
+// Both headers of a saved file as the 44 bytes that precede its samples.
+std::array<unsigned char, savedHeaderSize> savedHeaderBytes(double rate, std::int16_t channels,
+                                                            std::int16_t bits, std::int64_t samples);
 
 }  // namespace velmora

@@ -6,6 +6,7 @@
 #include <new>
 #include <vector>
 
+#include "audio/SampleArray.h"
 #include "audio/WavHeader.h"
 
 namespace velmora {
@@ -142,7 +143,7 @@ bool WavReader::decodeSamples(WavContents& contents, std::int32_t dataSize, std:
   const std::int32_t count = dataSize / width;
   std::vector<unsigned char> block;
   try {
-    contents.samples = std::shared_ptr<double[]>(new double[static_cast<std::size_t>(count)]);
+    contents.samples = allocateSamples(static_cast<std::size_t>(count));
     block.resize(static_cast<std::size_t>(std::min<std::int64_t>(dataSize, decodeBlockBytes)));
   } catch (const std::exception& e) {
     contents.samples.reset();

@@ -69,7 +69,7 @@ void runCommandLine(int argc, char** argv) {
   const std::string programName = argc > 0 ? argv[0] : "";
   if (argc <= 1) {
     printUsage(programName);
-    endProcess(1);
+    endProcess(exitUsage);
   }
   OptionParser parser;
   Settings settings;
@@ -86,13 +86,13 @@ void runCommandLine(int argc, char** argv) {
     if (letter != '\0' && value.empty() && lettersWithValue.find(letter) != std::string_view::npos) {
       if (index + 1 >= argc) {
         printUsage(programName);
-        endProcess(1);
+        endProcess(exitUsage);
       }
       value = argv[++index];
     }
     parser.parse(printUsage, letter, programName, value, settings);
   }
-  endProcess(0);
+  endProcess(exitSuccess);
 }
 
 }  // namespace velmora

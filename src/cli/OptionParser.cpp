@@ -45,7 +45,7 @@ void setAndReport(std::string_view label, double& field, const std::string& valu
 
 [[noreturn]] void usageExit(UsagePrinter printUsage, const std::string& programName) {
   printUsage(programName);
-  endProcess(1);
+  endProcess(exitUsage);
 }
 
 }  // namespace

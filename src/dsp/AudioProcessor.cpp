@@ -1,5 +1,6 @@
 #include "dsp/AudioProcessor.h"
 
+#include <algorithm>
 #include <iostream>
 
 #include "dsp/BassBoost.h"
@@ -9,7 +10,7 @@ namespace velmora {
 
 namespace {
 double programBassState = 0.0;
-constexpr std::int64_t debugPairs = 100;
+constexpr std::int64_t debugLinePairs = 99;  // the bass boost reports its last 99 pairs
 }  // namespace
 
 AudioProcessor::AudioProcessor(const std::string& name)
@@ -36,18 +37,15 @@ void AudioProcessor::applyBassBoost(double smoothing, double outputGain, double 
   if (pairs <= 0) {
     return;
   }
-  output->reserve(2 * pairs);
+  const std::int64_t start = output->getCount();
   BassBoost filter(smoothing, outputGain, bassGain, programBassState);
-  for (std::int64_t i = 0; i < pairs; ++i) {
-    const double outa = filter.step(input->rci());
-    output->append(outa);
-    const double outb = filter.step(input->rci());
-    output->append(outb);
-    if (i > pairs - debugPairs) {
-      std::cout << "@i=" << i << " outa=" << outa << " outb=" << outb << " n=" << pairs << std::endl;
-    }
-  }
+  filter.run(*input, *output);
   programBassState = filter.state();
+  const double* out = output->getOutBuff().get() + start;
+  for (std::int64_t i = std::max<std::int64_t>(0, pairs - debugLinePairs); i < pairs; ++i) {
+    std::cout << "@i=" << i << " outa=" << out[2 * i] << " outb=" << out[2 * i + 1] << " n=" << pairs
+              << std::endl;
+  }
 }
 
 void AudioProcessor::useOutputAsInput() {

@@ -4,13 +4,13 @@
 #include <array>
 #include <span>
 
+#include "dsp/WindowSum.h"
+
 namespace velmora {
 
 namespace {
 
 constexpr double largestIntegerSample = 32768.0;
-// 2^53: every integer below it is a double.
-constexpr double exactQuarterUnits = 9007199254740992.0;
 
 // Times to sample counts truncate toward zero; values beyond 32 bits saturate instead of
 // wrapping into a negative count.
@@ -24,14 +24,6 @@ std::int32_t toCount(double samples) {
 double coefficient(double milliseconds, double rate) {
   const double seconds = milliseconds * 0.001;
   return seconds == 0 ? 0.0 : std::exp(-1 / (seconds * rate));
-}
-
-// The window term of the samples m and m + 1, (0.5a + 0.5b)^2, kept as the integer (a + b)^2,
-// four times its value.
-std::int64_t quadrupleTerm(std::span<const double> x, std::int64_t m) {
-  const auto at = static_cast<std::size_t>(m);
-  const auto pairSum = static_cast<std::int64_t>(x[at]) + static_cast<std::int64_t>(x[at + 1]);
-  return pairSum * pairSum;
 }
 
 }  // namespace
@@ -55,9 +47,11 @@ void Compressor::run(AudioSignal& input, OutputSignal& output, WindowMethod meth
   if (pairs <= 0) {
     return;
   }
-  output.reserve(2 * pairs);
-  const bool running = method == WindowMethod::running ||
-                       (method == WindowMethod::automatic && runningSumIsExact(input));
+  output.reserveOver(input, 2 * pairs);
+  // The running loop indexes the input from its start, where a stage's cursor stands.
+  const bool fromStart = input.ahead().size() == static_cast<std::size_t>(input.getNoSamples());
+  const bool running = fromStart && (method == WindowMethod::running ||
+                                     (method == WindowMethod::automatic && runningSumIsExact(input)));
   if (running) {
     runRunning(input, output, pairs);
   } else {
@@ -65,19 +59,19 @@ void Compressor::run(AudioSignal& input, OutputSignal& output, WindowMethod meth
   }
 }
 
-// The definition: every pair sums its window afresh. A term adds nothing when k reaches the
-// pairs not yet finished, or when its samples would lie at or past the end of the input.
+// The definition: every pair sums its window afresh through the signal's reads. A term adds
+// nothing when k reaches the pairs not yet finished, or when its samples would lie at or past
+// the end of the input. Each output overwrites at most a sample already read.
 void Compressor::runDirect(AudioSignal& input, OutputSignal& output, std::int64_t pairs) const {
   const std::int64_t n = input.getNoSamples();
   double level = 0.0;
   for (std::int64_t i = 0; i < pairs; ++i) {
     const double s1 = input.rci();
     const double s2 = input.rci();
-    const std::int64_t terms = std::min<std::int64_t>(wn, pairs - i - ln);
     double sum = 0;
-    for (std::int64_t j = 0; j < terms; ++j) {
+    for (std::int64_t j = 0; j < wn; ++j) {
       const std::int64_t k = ln + j;
-      if (2 * i + 3 + k >= n) {
+      if (k >= pairs - i || 2 * i + 3 + k >= n) {
         break;
       }
       const auto offset = static_cast<std::int32_t>(k);
@@ -86,75 +80,66 @@ void Compressor::runDirect(AudioSignal& input, OutputSignal& output, std::int64_
       const double mean = 0.5 * a + 0.5 * b;
       sum += mean * mean;
     }
-    level = processPair(level, s1, s2, sum, output);
+    level = finishPair(level, detect(sum), s1, s2, [&output](double v) { output.append(v); });
   }
 }
 
-// The same windows as a running integer sum. Term m stands for the samples m and m + 1; pair i
-// sums the terms m in [lo, hi) with lo = 2i + 2 + Ln and hi bounded by the window length, by the
-// pairs not yet finished (m < i + 2 + P) and by the end of the input (m + 1 < N). Both bounds only
-// move forward, so each pair removes the terms that left at the back and adds those that entered
-// at the front; the bounds keep every term inside the input, so terms are read directly.
+// The same windows as a running sum. Pair i sums the terms m in [back, front) with
+// back = 2i + 2 + Ln and front bounded by the window length, by the pairs not yet finished
+// (m < i + 2 + P) and by the end of the input (m + 1 < N); both only move forward.
 //
 // Pairs go through in blocks: first the window levels of the whole block, then pair by pair the
 // smoothing, the one step that depends on the pair before, with the gain and the outputs. Every
 // value is the same arithmetic on the same operands as pair by pair; the split only lets the
-// processor overlap the divisions and square roots of many pairs.
+// processor overlap the divisions and square roots of many pairs. The levels of a block read
+// samples from 2 * first + Ln on, which no output has overwritten yet.
 void Compressor::runRunning(AudioSignal& input, OutputSignal& output, std::int64_t pairs) const {
   constexpr std::int64_t blockPairs = 256;
-  std::array<double, blockPairs> block{};
-  const std::span<const double> x = input.view();
+  std::array<double, blockPairs> rms{};
+  const std::span<const double> x = input.ahead();
+  input.advance(static_cast<std::int32_t>(2 * pairs));
+  double* out = output.extend(2 * pairs).data();  // may be x's own array
   const auto n = static_cast<std::int64_t>(x.size());
-  std::int64_t lo = 2 + static_cast<std::int64_t>(ln);
-  std::int64_t hi = lo;
-  std::int64_t quadrupleSum = 0;  // below 2^53 wherever this path is taken
+  WindowSum sum(x, 2 + std::int64_t{ln});
   double level = 0.0;
   for (std::int64_t first = 0; first < pairs; first += blockPairs) {
-    const auto used = static_cast<std::size_t>(std::min(blockPairs, pairs - first));
-    for (std::size_t b = 0; b < used; ++b) {
-      const std::int64_t i = first + static_cast<std::int64_t>(b);
-      const std::int64_t newLo = 2 * i + 2 + ln;
-      for (; lo < std::min(newLo, hi); ++lo) {
-        quadrupleSum -= quadrupleTerm(x, lo);
-      }
-      lo = newLo;
-      hi = std::max(hi, lo);
-      const std::int64_t front = std::min({lo + wn, i + 2 + pairs, n - 1});
-      for (; hi < front; ++hi) {
-        quadrupleSum += quadrupleTerm(x, hi);
-      }
-      block[b] = static_cast<double>(quadrupleSum) * 0.25;
+    const std::int64_t used = std::min(blockPairs, pairs - first);
+    for (std::int64_t b = 0; b < used; ++b) {
+      const std::int64_t i = first + b;
+      const std::int64_t back = 2 * i + 2 + ln;
+      sum.slideTo(back, std::min({back + wn, i + 2 + pairs, n - 1}));
+      rms[static_cast<std::size_t>(b)] = sum.value();
     }
-    for (std::size_t b = 0; b < used; ++b) {
-      block[b] = detect(block[b]);
+    for (std::int64_t b = 0; b < used; ++b) {
+      rms[static_cast<std::size_t>(b)] = detect(rms[static_cast<std::size_t>(b)]);
     }
-    for (std::size_t b = 0; b < used; ++b) {
-      level = smooth(level, block[b]);
-      const double gain = gainAt(level);
-      const double s1 = input.rci();
-      const double s2 = input.rci();
-      output.append(limit(s1 * gain));
-      output.append(limit(s2 * gain));
+    for (std::int64_t i = first; i < first + used; ++i) {
+      const auto at = static_cast<std::size_t>(2 * i);
+      level = finishPair(level, rms[static_cast<std::size_t>(i - first)], x[at], x[at + 1],
+                         [&out](double v) { *out++ = v; });
     }
   }
 }
 
-// The running sum needs integer samples, a look-ahead that keeps its reads ahead of the cursor,
-// and windows whose every partial sum the direct double sum holds exactly (below 2^53 quarter
-// units); other inputs take the direct sum.
+// The running sum needs whole-number samples, a look-ahead that keeps its reads ahead of the
+// cursor, and windows that stay exact. A loaded file's samples are known to be whole numbers of
+// its bit depth; an array of unknown origin is checked sample by sample.
 bool Compressor::runningSumIsExact(const AudioSignal& input) const {
   if (ln < 0) {
     return false;
   }
+  const double known = input.knownIntegerBound();
+  if (known > 0 && WindowSum::isExact(known, wn)) {
+    return true;
+  }
   double largest = 0.0;
-  for (const double x : input.view()) {
+  for (const double x : input.ahead()) {
     if (!(x == std::trunc(x) && std::fabs(x) <= largestIntegerSample)) {
       return false;
     }
     largest = std::max(largest, std::fabs(x));
   }
-  const double largestTerm = (2.0 * largest) * (2.0 * largest);
-  return std::max(wn, 0) * largestTerm < exactQuarterUnits;
+  return WindowSum::isExact(largest, wn);
 }
 
 }  // namespace velmora

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <bit>
 #include <cmath>
 #include <cstdint>
 
@@ -26,29 +25,31 @@ struct CompressorSettings {
 
 class Compressor {
  public:
-  // How the window sums are formed. Both give the same doubles on integer-valued input; the
-  // running sum is linear in the input length, the direct sum re-adds the window for every pair.
+  // How the window sums are formed. Both give the same doubles wherever the running sum is
+  // exact; the running sum is linear in the input length, the direct sum re-adds the window for
+  // every pair through the signal's reads, as the definition states it.
   enum class WindowMethod { automatic, direct, running };
 
   Compressor(const CompressorSettings& settings, double samplerate);
   virtual ~Compressor() = default;
 
+  // Compresses input from its first sample into output, writing over input's array when input
+  // alone holds it.
   void run(AudioSignal& input, OutputSignal& output, WindowMethod method = WindowMethod::automatic) const;
 
   std::int32_t lookahead() const { return ln; }
   std::int32_t window() const { return wn; }
-  double attack() const { return ca; }
-  double release() const { return cr; }
+  double attackCoefficient() const { return ca; }
+  double releaseCoefficient() const { return cr; }
 
   // The steps of one pair. The level detector: the RMS of the window's sum of squared pair means.
   double detect(double windowSum) const { return std::sqrt(windowSum / windowLength); }
   // Smoothing: attack while the level rises, release otherwise (also for a level that is NaN).
   double smooth(double level, double rms) const {
-    const bool rising = rms > level;
-    return select(rising, ca, cr) * level + select(rising, keepA, keepR) * rms;
+    return rms > level ? ca * level + keepA * rms : cr * level + keepR * rms;
   }
   // The gain law: 6 up to the threshold, then a straight line falling from 2.
-  double gainAt(double level) const { return select(level > t, (6.0 - (level - t) * s) / 3.0, 6.0); }
+  double gainAt(double level) const { return level > t ? (6.0 - (level - t) * s) / 3.0 : 6.0; }
   double limit(double sample) const {
     if (!truncate) {
       return sample;
@@ -59,18 +60,14 @@ class Compressor {
  private:
   static constexpr double clampBound = 30000.0;
 
-  // Chooses without a branch: the conditions depend on the music and mispredict often.
-  static double select(bool condition, double yes, double no) {
-    const std::uint64_t mask = 0 - static_cast<std::uint64_t>(condition);
-    return std::bit_cast<double>((std::bit_cast<std::uint64_t>(yes) & mask) |
-                                 (std::bit_cast<std::uint64_t>(no) & ~mask));
-  }
-  // Smooths, applies the gain and appends the pair; returns the new level.
-  double processPair(double level, double s1, double s2, double windowSum, OutputSignal& output) const {
-    const double next = smooth(level, detect(windowSum));
+  // Everything after the window level, shared by both loops: smoothing, gain, limit and the two
+  // outputs of the pair. Returns the new smoothed level.
+  template <class Append>
+  double finishPair(double level, double rms, double s1, double s2, Append append) const {
+    const double next = smooth(level, rms);
     const double gain = gainAt(next);
-    output.append(limit(s1 * gain));
-    output.append(limit(s2 * gain));
+    append(limit(s1 * gain));
+    append(limit(s2 * gain));
     return next;
   }
   void runDirect(AudioSignal& input, OutputSignal& output, std::int64_t pairs) const;

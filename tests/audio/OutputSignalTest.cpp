@@ -1,4 +1,5 @@
 #include "audio/OutputSignal.h"
+#include "audio/WavHeader.h"
 
 #include <gtest/gtest.h>
 
@@ -59,12 +60,11 @@ TEST(OutputSignal, EncodesByClampingAndTruncatingTowardZero) {
   EXPECT_EQ(dataOf(readFile(dir / "narrow.wav")), pcm8({0, 255, 127, 0, 255}));
 }
 
-TEST(OutputSignal, SizesAreComputedInSixtyFourBits) {
-  EXPECT_EQ(OutputSignal::dataBytesFor(16, 134217728), 268435456);
-  EXPECT_EQ(OutputSignal::dataBytesFor(16, 1073741823), 2147483646);
-  EXPECT_EQ(OutputSignal::headerFor(44100, 2, 16, 1073741823).riffSize, 2147483682u);
-  EXPECT_EQ(OutputSignal::dataChunkFor(8, 2147483647).chunkSize, 2147483647);
-  EXPECT_EQ(OutputSignal::headerFor(44100, 2, 16, 0).nAvgBytesPerSec, 176400u);
+TEST(OutputSignal, HeaderSizesAreComputedInSixtyFourBits) {
+  // 1073741823 16-bit samples: 2147483646 data bytes, riffSize 2147483682 (0x80000022).
+  const auto header = savedHeaderBytes(44100, 2, 16, 1073741823);
+  EXPECT_EQ(Bytes(header.begin() + 4, header.begin() + 8), Bytes({0x22, 0x00, 0x00, 0x80}));
+  EXPECT_EQ(Bytes(header.begin() + 40, header.end()), Bytes({0xFE, 0xFF, 0xFF, 0x7F}));
 }
 
 TEST(OutputSignal, FailedSavesCreateNothingAndKeepThePreviousFile) {

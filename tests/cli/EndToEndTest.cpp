@@ -151,18 +151,5 @@ TEST_F(EndToEnd, LoadsEveryLayoutAndWritesItBackInTheSameFormat) {
   }
 }
 
-TEST_F(EndToEnd, AFailedSaveLeavesThePreviousFileIntact) {
-  if (programUnderTest().crlf) {
-    GTEST_SKIP() << "a file size limit does not reach the writes of a Windows program under Wine; the full-disk test covers them";
-  }
-  writeFile(dir / "in.wav", wavOf(music(4000)));
-  writeFile(dir / "out.wav", {'o', 'l', 'd'});
-  const RunResult result = runProgram(dir.path(), {"-b", "in.wav"}, "", 1024);
-  EXPECT_EQ(result.out.substr(result.out.size() - 22), "Error writing buffer!\n");
-  EXPECT_EQ(result.status, 255);
-  EXPECT_EQ(file("out.wav"), Bytes({'o', 'l', 'd'}));
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
-}
-
 }  // namespace
 }  // namespace velmora::test

@@ -75,8 +75,8 @@ TEST(Compressor, DerivesTheWorkedValuesAtCdRate) {
   const Compressor compressor({}, 44100);
   EXPECT_EQ(compressor.lookahead(), 44);
   EXPECT_EQ(compressor.window(), 441);
-  EXPECT_NEAR(compressor.attack(), 0.89281, 5e-6);
-  EXPECT_NEAR(compressor.release(), 0.97758, 5e-6);
+  EXPECT_NEAR(compressor.attackCoefficient(), 0.89281, 5e-6);
+  EXPECT_NEAR(compressor.releaseCoefficient(), 0.97758, 5e-6);
   EXPECT_EQ(compressor.gainAt(0.65), 6.0);
   EXPECT_LT(compressor.gainAt(0.66), 2.0);
   EXPECT_GT(compressor.gainAt(0.66), 1.9999);

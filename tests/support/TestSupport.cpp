@@ -12,59 +12,11 @@
 #include <memory>
 #include <random>
 
-#include "audio/OutputSignal.h"
 #include "audio/ProcessExit.h"
-#include "audio/WavHeader.h"
 
 namespace velmora::test {
 
 namespace fs = std::filesystem;
-
-void putLe32(Bytes& bytes, std::size_t at, std::uint32_t value) { writeLe32(bytes.data() + at, value); }
-
-Bytes wavBytes(const WavLayout& layout, const Bytes& data, const std::vector<Chunk>& before) {
-  std::vector<Chunk> chunks(before);
-  chunks.push_back({"data", data, false});
-  std::size_t size = wavHeaderSize + static_cast<std::size_t>(std::max(0, layout.fmtSize - 16));
-  for (const Chunk& chunk : chunks) {
-    size += chunkHeaderSize + chunk.body.size() + (chunk.pad ? chunk.body.size() % 2 : 0);
-  }
-  Bytes bytes(size, 0);
-  WavHeader header = OutputSignal::headerFor(layout.rate, static_cast<std::int16_t>(layout.channels), layout.bits, 0);
-  header.riffSize = static_cast<std::uint32_t>(size - 8);
-  header.fmtSize = layout.fmtSize;
-  header.fmtFormat = layout.format;
-  encodeWavHeader(header, bytes.data());
-  std::size_t at = wavHeaderSize + static_cast<std::size_t>(std::max(0, layout.fmtSize - 16));
-  for (const Chunk& chunk : chunks) {
-    std::array<char, 4> tag{};
-    std::copy_n(chunk.id.begin(), std::min<std::size_t>(4, chunk.id.size()), tag.begin());
-    encodeChunkHeader({tag, static_cast<std::int32_t>(chunk.body.size())}, bytes.data() + at);
-    std::copy(chunk.body.begin(), chunk.body.end(), bytes.begin() + static_cast<long>(at + chunkHeaderSize));
-    at += chunkHeaderSize + chunk.body.size() + (chunk.pad ? chunk.body.size() % 2 : 0);
-  }
-  return bytes;
-}
-
-Bytes pcm16(const std::vector<int>& samples) {
-  Bytes bytes(2 * samples.size());
-  for (std::size_t i = 0; i < samples.size(); ++i) {
-    writeLe16(bytes.data() + 2 * i, static_cast<std::uint16_t>(samples[i]));
-  }
-  return bytes;
-}
-
-Bytes pcm8(const std::vector<int>& samples) { return Bytes(samples.begin(), samples.end()); }
-
-void writeFile(const fs::path& path, const Bytes& bytes) {
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                               static_cast<std::streamsize>(bytes.size()));
-}
-
-Bytes readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 TempDir::TempDir() {
   std::random_device seed;
@@ -148,24 +100,19 @@ std::string withPlainLineEnds(const std::string& text) {
   return plain;
 }
 
-RunResult runProgram(const fs::path& folder, const std::vector<std::string>& arguments,
-                     const std::string& input, long fileSizeLimit) {
+RunningProgram::RunningProgram(const fs::path& folder, const std::vector<std::string>& arguments,
+                               const std::string& input) {
   int toChild[2];
   int fromChild[2];
   if (pipe(toChild) != 0 || pipe(fromChild) != 0) {
-    return {"pipe failed", -1000};
+    return;
   }
-  const pid_t child = fork();
+  child = fork();
   if (child == 0) {
     dup2(toChild[0], 0);
     dup2(fromChild[1], 1);
     close(toChild[1]);
     close(fromChild[0]);
-    if (fileSizeLimit >= 0) {
-      const rlimit limit{static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
-      setrlimit(RLIMIT_FSIZE, &limit);
-      signal(SIGXFSZ, SIG_IGN);
-    }
     std::vector<std::string> copies = programUnderTest().command;
     copies.insert(copies.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
@@ -182,22 +129,31 @@ RunResult runProgram(const fs::path& folder, const std::vector<std::string>& arg
   close(fromChild[1]);
   const ssize_t written = write(toChild[1], input.data(), input.size());
   close(toChild[1]);
+  output = written < 0 ? -1 : fromChild[0];
+}
+
+RunResult RunningProgram::finish() {
+  if (child < 0 || output < 0) {
+    return {"could not start the program", -1000};
+  }
   std::string out;
   char buffer[65536];
-  for (ssize_t n; (n = read(fromChild[0], buffer, sizeof buffer)) > 0;) {
+  for (ssize_t n; (n = read(output, buffer, sizeof buffer)) > 0;) {
     out.append(buffer, static_cast<std::size_t>(n));
   }
-  close(fromChild[0]);
+  close(output);
   int status = 0;
   rusage usage{};
   wait4(child, &status, 0, &usage);
-  if (written < 0 || !WIFEXITED(status)) {
-    return {out, -1000};
-  }
   if (programUnderTest().crlf) {
     out = withPlainLineEnds(out);
   }
-  return {out, WEXITSTATUS(status), usage.ru_maxrss * 1024L};
+  const int ending = WIFEXITED(status) ? WEXITSTATUS(status) : (WIFSIGNALED(status) ? -WTERMSIG(status) : -1000);
+  return {out, ending, usage.ru_maxrss * 1024L};
+}
+
+RunResult runProgram(const fs::path& folder, const std::vector<std::string>& arguments, const std::string& input) {
+  return RunningProgram(folder, arguments, input).finish();
 }
 
 }  // namespace velmora::test

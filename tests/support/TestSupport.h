@@ -9,36 +9,12 @@
 #include <vector>
 
 #include "audio/AudioSignal.h"
+#include "support/WavBytes.h"
 
-// Shared helpers of the tests: WAV bytes built field by field, files, captured console output,
-// intercepted process exits and runs of the built program.
+// Shared helpers of the tests: temporary folders, captured console output, intercepted process
+// exits and runs of the built program.
 
 namespace velmora::test {
-
-using Bytes = std::vector<unsigned char>;
-
-struct WavLayout {
-  std::uint16_t channels = 2;
-  std::int32_t rate = 44100;
-  std::int16_t bits = 16;
-  std::int32_t fmtSize = 16;
-  std::uint16_t format = 1;
-};
-
-// Extra chunk before the data chunk; pad appends the RIFF zero byte after an odd body.
-struct Chunk {
-  std::string id;
-  Bytes body;
-  bool pad = false;
-};
-
-Bytes wavBytes(const WavLayout& layout, const Bytes& data, const std::vector<Chunk>& before = {});
-Bytes pcm16(const std::vector<int>& samples);
-Bytes pcm8(const std::vector<int>& samples);
-void putLe32(Bytes& bytes, std::size_t at, std::uint32_t value);
-
-void writeFile(const std::filesystem::path& path, const Bytes& bytes);
-Bytes readFile(const std::filesystem::path& path);
 
 // A fresh folder per test, removed afterwards.
 class TempDir {
@@ -87,11 +63,24 @@ struct RunResult {
   long peakRssBytes = 0;
 };
 
-// Runs the program under test in folder with arguments, feeding input on standard input. Its
-// console output comes back with plain line ends: under CR LF, a bare LF is left in place for the
-// comparison to show. A
-// fileSizeLimit of 0 or more caps the bytes any file of the program may reach, as a full disk would.
+// The program under test started in folder with arguments, its standard input already fed and
+// closed; finish() collects its console output and waits for it.
+class RunningProgram {
+ public:
+  RunningProgram(const std::filesystem::path& folder, const std::vector<std::string>& arguments,
+                 const std::string& input = "");
+  int pid() const { return child; }
+  // The console output with plain line ends (under CR LF a bare LF is marked for the comparison
+  // to show), and the exit status; a process ended by a signal gives minus the signal's number.
+  RunResult finish();
+
+ private:
+  int child = -1;
+  int output = -1;
+};
+
+// Runs the program under test to its end: RunningProgram(...).finish().
 RunResult runProgram(const std::filesystem::path& folder, const std::vector<std::string>& arguments,
-                     const std::string& input = "", long fileSizeLimit = -1);
+                     const std::string& input = "");
 
 }  // namespace velmora::test

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// WAV files built byte by byte from the format's table, independently of the program's own header
+// code, for the tests' inputs and expected outputs and for the fuzzer's seeds.
+
+namespace velmora::test {
+
+using Bytes = std::vector<unsigned char>;
+
+struct WavLayout {
+  std::uint16_t channels = 2;
+  std::int32_t rate = 44100;
+  std::int16_t bits = 16;
+  std::int32_t fmtSize = 16;
+  std::uint16_t format = 1;
+};
+
+// Extra chunk before the data chunk; pad appends the RIFF zero byte after an odd body.
+struct Chunk {
+  std::string id;
+  Bytes body;
+  bool pad = false;
+};
+
+// A whole file: the 36-byte header with riffSize, nAvgBytesPerSec and nBlockAlign derived from
+// the layout, fmtSize - 16 zero bytes, the chunks, then the data chunk holding data.
+Bytes wavBytes(const WavLayout& layout, const Bytes& data, const std::vector<Chunk>& before = {});
+Bytes pcm16(const std::vector<int>& samples);
+Bytes pcm8(const std::vector<int>& samples);
+void putLe32(Bytes& bytes, std::size_t at, std::uint32_t value);
+
+void writeFile(const std::filesystem::path& path, const Bytes& bytes);
+Bytes readFile(const std::filesystem::path& path);
+
+}  // namespace velmora::test
