@@ -1,7 +1,9 @@
-// Runs a command and reports its wall time and peak resident memory, the figures the benchmark
-// script turns into seconds and bytes per sample. The command's standard output is discarded.
+// Runs a command and reports its wall, user and system seconds and its peak resident memory, the
+// figures the benchmark script compares. The command's standard output is discarded.
 //
 //   velmora-measure command [arguments...]
+//
+// prints one line: wall_seconds user_seconds system_seconds peak_rss_bytes exit_status
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -29,7 +31,8 @@ int main(int argc, char** argv) {
   rusage usage{};
   wait4(child, &status, 0, &usage);
   const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - start;
-  std::printf("wall_seconds %.3f\npeak_rss_bytes %ld\nexit_status %d\n", wall.count(), usage.ru_maxrss * 1024L,
-              WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+  const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+  std::printf("%.3f %.3f %.3f %ld %d\n", wall.count(), seconds(usage.ru_utime), seconds(usage.ru_stime),
+              usage.ru_maxrss * 1024L, WIFEXITED(status) ? WEXITSTATUS(status) : -1);
   return 0;
 }

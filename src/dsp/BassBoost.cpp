@@ -22,9 +22,13 @@ void BassBoost::run(AudioSignal& input, OutputSignal& output) {
   input.advance(static_cast<std::int32_t>(samples));
   const double* in = x.data();
   double* out = output.extend(samples).data();  // may be in's own array, one step behind
+  // A local copy of the filter: as far as the compiler knows, out may point at this object, so
+  // without it every step would store and reload the state and the coefficients.
+  BassBoost filter(*this);
   for (std::int64_t i = 0; i < samples; ++i) {
-    out[i] = step(in[i]);
+    out[i] = filter.step(in[i]);
   }
+  y = filter.y;
 }
 
 void BassBoost::runDirect(AudioSignal& input, OutputSignal& output) {

@@ -47,11 +47,11 @@ void Compressor::run(AudioSignal& input, OutputSignal& output, WindowMethod meth
   if (pairs <= 0) {
     return;
   }
-  output.reserveOver(input, 2 * pairs);
   // The running loop indexes the input from its start, where a stage's cursor stands.
   const bool fromStart = input.ahead().size() == static_cast<std::size_t>(input.getNoSamples());
   const bool running = fromStart && (method == WindowMethod::running ||
                                      (method == WindowMethod::automatic && runningSumIsExact(input)));
+  output.reserveOver(input, 2 * pairs);  // after the check: it forgets what is known of the samples
   if (running) {
     runRunning(input, output, pairs);
   } else {
@@ -101,21 +101,24 @@ void Compressor::runRunning(AudioSignal& input, OutputSignal& output, std::int64
   double* out = output.extend(2 * pairs).data();  // may be x's own array
   const auto n = static_cast<std::int64_t>(x.size());
   WindowSum sum(x, 2 + std::int64_t{ln});
+  // A local copy, so that the coefficients stay in registers: as far as the compiler knows, out
+  // may point at this object.
+  const Compressor stage(*this);
   double level = 0.0;
   for (std::int64_t first = 0; first < pairs; first += blockPairs) {
     const std::int64_t used = std::min(blockPairs, pairs - first);
     for (std::int64_t b = 0; b < used; ++b) {
       const std::int64_t i = first + b;
-      const std::int64_t back = 2 * i + 2 + ln;
-      sum.slideTo(back, std::min({back + wn, i + 2 + pairs, n - 1}));
+      const std::int64_t back = 2 * i + 2 + stage.ln;
+      sum.slideTo(back, std::min({back + stage.wn, i + 2 + pairs, n - 1}));
       rms[static_cast<std::size_t>(b)] = sum.value();
     }
     for (std::int64_t b = 0; b < used; ++b) {
-      rms[static_cast<std::size_t>(b)] = detect(rms[static_cast<std::size_t>(b)]);
+      rms[static_cast<std::size_t>(b)] = stage.detect(rms[static_cast<std::size_t>(b)]);
     }
     for (std::int64_t i = first; i < first + used; ++i) {
       const auto at = static_cast<std::size_t>(2 * i);
-      level = finishPair(level, rms[static_cast<std::size_t>(i - first)], x[at], x[at + 1],
+      level = stage.finishPair(level, rms[static_cast<std::size_t>(i - first)], x[at], x[at + 1],
                          [&out](double v) { *out++ = v; });
     }
   }

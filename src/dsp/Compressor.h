@@ -46,7 +46,9 @@ class Compressor {
   double detect(double windowSum) const { return std::sqrt(windowSum / windowLength); }
   // Smoothing: attack while the level rises, release otherwise (also for a level that is NaN).
   double smooth(double level, double rms) const {
-    return rms > level ? ca * level + keepA * rms : cr * level + keepR * rms;
+    const double attack = ca * level + keepA * rms;
+    const double release = cr * level + keepR * rms;
+    return rms > level ? attack : release;
   }
   // The gain law: 6 up to the threshold, then a straight line falling from 2.
   double gainAt(double level) const { return level > t ? (6.0 - (level - t) * s) / 3.0 : 6.0; }
