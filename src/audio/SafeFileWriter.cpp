@@ -3,14 +3,18 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <system_error>
 
 #ifdef _WIN32
 #include <io.h>
+#include <windows.h>
 #else
+#include <csignal>
 #include <unistd.h>
 #endif
 
@@ -36,6 +40,92 @@ int openExisting(const fs::path& p) { return ::open(p.c_str(), O_WRONLY | O_TRUN
 long long writeSome(int fd, const unsigned char* b, std::size_t n) { return ::write(fd, b, n); }
 bool flushToDisk(int fd) { return ::fsync(fd) == 0; }
 int closeFile(int fd) { return ::close(fd); }
+#endif
+
+// A save interrupted from the keyboard or by the system removes its temporary file before the
+// process ends, so that the folder keeps only the previous output or the complete new one.
+// pendingTemporary names the temporary file while one exists.
+const fs::path::value_type* volatile pendingTemporary = nullptr;
+
+#ifdef _WIN32
+// Ctrl-C and Ctrl-Break arrive on a thread of their own. While a temporary file exists the handler
+// only raises a flag and waits; the saving thread sees it between two writes, removes the file and
+// ends the process as an unhandled Ctrl-C would.
+volatile LONG interrupted = 0;
+
+BOOL WINAPI interruptSave(DWORD event) {
+  if (pendingTemporary == nullptr || (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)) {
+    return FALSE;
+  }
+  InterlockedExchange(&interrupted, 1);
+  Sleep(INFINITE);
+  return TRUE;
+}
+
+struct InterruptionsHeld {};  // the handler never touches the file itself
+
+void endIfInterrupted() {
+  if (interrupted != 0) {
+    ExitProcess(STATUS_CONTROL_C_EXIT);
+  }
+}
+
+void watchInterruptions(bool on) {
+  SetConsoleCtrlHandler(interruptSave, on ? TRUE : FALSE);
+}
+#else
+constexpr int interruptions[] = {SIGINT, SIGTERM, SIGHUP};
+struct sigaction previousActions[std::size(interruptions)];
+
+// Async-signal-safe: unlink and raise only. SA_RESETHAND has restored the default action, so the
+// signal raised again ends the process as soon as the handler returns, and the parent sees it.
+extern "C" void removeTemporaryAndEnd(int signal) {
+  if (const char* path = pendingTemporary) {
+    unlink(path);
+  }
+  raise(signal);
+}
+
+// Holds the interruptions back while the temporary file is created, renamed or removed and
+// pendingTemporary changes with it; one that arrives meanwhile is handled when they are let go.
+class InterruptionsHeld {
+ public:
+  InterruptionsHeld() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (const int signal : interruptions) {
+      sigaddset(&held, signal);
+    }
+    sigprocmask(SIG_BLOCK, &held, &previous);
+  }
+  ~InterruptionsHeld() { sigprocmask(SIG_SETMASK, &previous, nullptr); }
+  InterruptionsHeld(const InterruptionsHeld&) = delete;
+  InterruptionsHeld& operator=(const InterruptionsHeld&) = delete;
+
+ private:
+  sigset_t previous{};
+};
+
+void endIfInterrupted() {}
+
+// Installs the handler for the signals whose action is the default one (an ignored signal, as
+// under nohup, stays ignored), or puts the previous actions back.
+void watchInterruptions(bool on) {
+  for (std::size_t i = 0; i < std::size(interruptions); ++i) {
+    if (!on) {
+      sigaction(interruptions[i], &previousActions[i], nullptr);
+      continue;
+    }
+    struct sigaction action {};
+    action.sa_handler = removeTemporaryAndEnd;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    sigaction(interruptions[i], nullptr, &previousActions[i]);
+    if (previousActions[i].sa_handler == SIG_DFL) {
+      sigaction(interruptions[i], &action, nullptr);
+    }
+  }
+}
 #endif
 
 // Follows symbolic links, so that saving through a link replaces the file it points to.
@@ -74,10 +164,18 @@ std::string randomSuffix() {
   return suffix;
 }
 
-// A hidden name next to the target, unique per attempt.
+// A hidden name next to the target, unique per attempt: "." + name + "." + 8 characters + ".tmp".
+// The part taken from the target's name is shortened so that the whole stays within the 255 bytes
+// of a file name whatever the target's length, cut before a character, not inside one.
 std::string temporaryName(const std::string& targetName) {
+  constexpr std::size_t longestName = 255;
+  constexpr std::size_t added = 14;
+  std::size_t kept = std::min(targetName.size(), longestName - added);
+  while (kept > 0 && kept < targetName.size() && (static_cast<unsigned char>(targetName[kept]) & 0xC0) == 0x80) {
+    --kept;
+  }
   std::string name(1, '.');
-  name.append(targetName).append(1, '.').append(randomSuffix()).append(".tmp");
+  name.append(targetName, 0, kept).append(1, '.').append(randomSuffix()).append(".tmp");
   return name;
 }
 
@@ -101,8 +199,12 @@ bool SafeFileWriter::open() {
   for (int attempt = 0; attempt < 16 && descriptor < 0; ++attempt) {
     temporary = target;
     temporary.replace_filename(temporaryName(target.filename().string()));
+    const InterruptionsHeld held;
     descriptor = openExclusive(temporary);
-    if (descriptor < 0 && errno != EEXIST) {
+    if (descriptor >= 0) {
+      pendingTemporary = temporary.c_str();
+      watchInterruptions(true);
+    } else if (errno != EEXIST) {
       break;
     }
   }
@@ -119,6 +221,9 @@ bool SafeFileWriter::open() {
 
 bool SafeFileWriter::write(const unsigned char* bytes, std::size_t count) {
   while (count > 0) {
+    if (pendingTemporary != nullptr) {
+      endIfInterrupted();
+    }
     const long long written = writeSome(descriptor, bytes, count);
     if (written <= 0) {
       return false;
@@ -143,13 +248,28 @@ bool SafeFileWriter::commit() {
     return false;
   }
   std::error_code error;
-  fs::rename(temporary, target, error);
+  {
+    const InterruptionsHeld held;
+    fs::rename(temporary, target, error);
+    if (!error) {
+      forgetTemporary();
+    }
+  }
   if (error) {
     discard();
     return false;
   }
-  temporary.clear();
   return true;
+}
+
+// The temporary file is gone (renamed or removed): nothing is left for an interruption to remove.
+void SafeFileWriter::forgetTemporary() {
+  if (!temporary.empty()) {
+    pendingTemporary = nullptr;
+    watchInterruptions(false);
+    temporary.clear();
+    endIfInterrupted();
+  }
 }
 
 void SafeFileWriter::discard() {
@@ -158,9 +278,10 @@ void SafeFileWriter::discard() {
     descriptor = -1;
   }
   if (!temporary.empty()) {
+    const InterruptionsHeld held;
     std::error_code ignored;
     fs::remove(temporary, ignored);
-    temporary.clear();
+    forgetTemporary();
   }
 }
 

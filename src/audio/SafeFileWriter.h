@@ -27,6 +27,8 @@ class SafeFileWriter {
   void discard();
 
  private:
+  void forgetTemporary();
+
   std::filesystem::path target;
   std::filesystem::path temporary;
   int descriptor = -1;
