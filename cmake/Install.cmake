@@ -30,8 +30,7 @@ set(CPACK_PACKAGE_NAME velmora)
 set(CPACK_PACKAGE_VENDOR "The Velmora developers")
 set(CPACK_PACKAGE_CONTACT "The Velmora developers <velmora-devel@lists.velmora.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${PROJECT_DESCRIPTION}
-Velmora loads uncompressed PCM WAV files (8 or 16 bits, any channel count
+set(CPACK_PACKAGE_DESCRIPTION "Velmora loads uncompressed PCM WAV files (8 or 16 bits, any channel count
 and sample rate), runs a look-ahead dynamic range compressor with attack
 and release smoothing and a threshold-and-slope gain law, and/or a fixed
 bass boost, and writes the result as a PCM WAV file of the same format.
