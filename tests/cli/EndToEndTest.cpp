@@ -10,8 +10,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string startup =
-    "Velmora 1.0.0\nDynamic range compressor and bass boost for PCM WAV files\n";
 const std::string usage = "Run program without arguments to view help\nUsage: " + programUnderTest().name +
                           " [-c|C] [-t threshold] [-s slope] [-l lookahead] [-w window time] [-a attack]"
                           " [-r release] [-T] [-b] [-o output.wav] filename.wav\n"
@@ -84,6 +82,15 @@ TEST_F(EndToEnd, WalksTheCommandLineFromLeftToRight) {
   }
   expectRun({"-o", "", "-o", "-c", "\"a.wav\""}, loaded(301) + summary("-c", 0), 0);
   expectRun({"\""}, "I/O error\n", 255);
+  if (!programUnderTest().crlf) {  // Windows names cannot hold a double quote
+    writeFile(dir / "\"q.wav", wavOf(b));
+    expectRun({"\"q.wav"}, loaded(200) + summary("out.wav", 0), 0);
+  }
+  if (!programUnderTest().crlf) {  // the longest legal name, 255 bytes: its temporary name must fit too
+    const std::string longest = std::string(251, 'n') + ".wav";
+    expectRun({"-o", longest, "a.wav"}, loaded(301) + summary(longest, 0), 0);
+    EXPECT_EQ(file(longest), wavBytes({}, {}));
+  }
 
   const std::vector<double> a1 = referenceCompressor(a, {}, 44100);
   double y = 0;

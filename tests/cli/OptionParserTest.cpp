@@ -41,7 +41,7 @@ TEST(OptionParser, ReportsEachNumberAndReadsOneKeyPerReport) {
                                  keys);
   EXPECT_EQ(text, "threshold=0.5\nslope=4\ntla=1\ntwnd=7\ntatt=1\ntrel=-2\n");
   EXPECT_EQ(keys.get(), 'g');
-  EXPECT_EQ(settings.threshold, 0.5);
+  EXPECT_EQ(std::make_tuple(settings.threshold, settings.tla, settings.twnd, settings.trel), std::make_tuple(0.5, 1.0, 7.0, -2.0));
   EXPECT_EQ(settings.slope, 6.0);
   EXPECT_EQ(settings.outputName, "x.wav");
   EXPECT_TRUE(settings.compress && settings.truncate && !settings.boostBass);

@@ -7,6 +7,8 @@
 namespace velmora::test {
 namespace {
 
+namespace fs = std::filesystem;
+
 TEST(Wildcards, MatchesStarsAndQuestionMarks) {
   const std::vector<std::tuple<const char*, const char*, bool, bool>> cases = {
       {"*.wav", "a.wav", false, true},   {"*.wav", "a.wav.txt", false, false}, {"*.wav", ".wav", false, true},
@@ -20,13 +22,16 @@ TEST(Wildcards, MatchesStarsAndQuestionMarks) {
 
 TEST(Wildcards, ExpandsFileArgumentsInOrderAndKeepsTheRest) {
   const TempDir dir;
-  for (const char* name : {"b.wav", "a.wav", "c.txt"}) {
+  for (const char* name : {"b.wav", "a.wav", "c.txt", "-tx"}) {
     writeFile(dir / name, {});
   }
-  std::filesystem::create_directory(dir / "d.wav");
+  fs::create_directory(dir / "d.wav");
   const std::string folder = dir.path().string() + "/";
+  const fs::path previous = fs::current_path();
+  fs::current_path(dir.path());  // where "-t*" would match the file -tx if options were expanded
   const std::vector<std::string> expanded =
       expandWildcards({"velmora", "-o", "*.none", folder + "*.wav", folder + "*.mp3", "-t*", folder + "?.txt"}, false);
+  fs::current_path(previous);
   EXPECT_EQ(expanded, (std::vector<std::string>{"velmora", "-o", "*.none", folder + "a.wav", folder + "b.wav",
                                                 folder + "*.mp3", "-t*", folder + "c.txt"}));
 }

@@ -4,7 +4,9 @@
 
 #include <bit>
 #include <cmath>
+#include <optional>
 #include <random>
+#include <span>
 
 #include "support/Reference.h"
 #include "support/TestSupport.h"
@@ -20,12 +22,22 @@ std::vector<std::uint64_t> bitsOf(const std::vector<double>& values) {
   return bits;
 }
 
+// The compressor's output on x. With separate, a copy shares the input's array, so the output
+// needs an array of its own and the copy must keep its samples; otherwise it writes in place.
 std::vector<double> compressed(const std::vector<double>& x, const CompressorSettings& c, double rate,
-                               Compressor::WindowMethod method) {
+                               Compressor::WindowMethod method, bool separate) {
   AudioSignal input = signalOf(x, rate);
+  const std::optional<AudioSignal> copy = separate ? std::optional<AudioSignal>(input) : std::nullopt;
+  const double* array = input.ahead().data();
   OutputSignal output(input);
   Compressor(c, rate).run(input, output, method);
   const double* samples = output.getOutBuff().get();
+  if (copy) {
+    const std::span<const double> kept = copy->ahead();
+    EXPECT_TRUE(std::equal(kept.begin(), kept.end(), x.begin(), x.end()));
+  } else if (x.size() >= 2) {
+    EXPECT_EQ(samples, array) << "not in place";
+  }
   return std::vector<double>(samples, samples + output.getCount());
 }
 
@@ -63,12 +75,35 @@ TEST(Compressor, RunningAndDirectWindowsGiveTheDefinitionBitForBit) {
         const auto expected = bitsOf(referenceCompressor(x, p.settings, p.rate));
         using enum Compressor::WindowMethod;
         for (const auto method : fractional ? std::vector{direct, automatic} : std::vector{direct, running, automatic}) {
-          ASSERT_EQ(bitsOf(compressed(x, p.settings, p.rate, method)), expected)
-              << "rate " << p.rate << " length " << n << " range " << low << ".." << high;
+          for (const bool separate : {false, true}) {
+            ASSERT_EQ(bitsOf(compressed(x, p.settings, p.rate, method, separate)), expected)
+                << "rate " << p.rate << " length " << n << " range " << low << ".." << high << " separate " << separate;
+          }
         }
       }
     }
   }
+}
+
+TEST(Compressor, TruncatesTimesToSampleCountsAndTheRateToAWholeNumber) {
+  // 8000.7 Hz counts as 8000: 1.99 ms is 15.92 samples, 10.99 ms 87.92, one second 8000.
+  const Compressor compressor({.tla = 1.99, .twnd = 10.99}, 8000.7);
+  EXPECT_EQ(compressor.lookahead(), 15);
+  EXPECT_EQ(compressor.window(), 87);
+  EXPECT_EQ(Compressor({.twnd = 1000}, 8000.7).window(), 8000);
+}
+
+TEST(Compressor, AWindowLevelEqualToTheSmoothedLevelCountsAsFalling) {
+  const Compressor compressor({.tatt = 0.2, .trel = 3}, 44100);
+  const double cr = std::exp(-1 / (0.003 * 44100));
+  const double ca = std::exp(-1 / (0.0002 * 44100));
+  int distinguishing = 0;
+  for (double level = 1.1; level < 30000; level *= 1.37) {
+    const double release = cr * level + (1 - cr) * level;
+    distinguishing += release != ca * level + (1 - ca) * level;
+    EXPECT_EQ(compressor.smooth(level, level), release) << level;
+  }
+  EXPECT_GT(distinguishing, 0);  // some levels round differently with the two coefficients
 }
 
 TEST(Compressor, DerivesTheWorkedValuesAtCdRate) {

@@ -16,6 +16,10 @@
 
 namespace velmora::test {
 
+// What the program prints first: its version, from the build, and the banner.
+inline const std::string startup =
+    "Velmora " VELMORA_VERSION "\nDynamic range compressor and bass boost for PCM WAV files\n";
+
 // A fresh folder per test, removed afterwards.
 class TempDir {
  public:

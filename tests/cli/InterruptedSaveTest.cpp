@@ -1,0 +1,71 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <thread>
+
+#include "support/Reference.h"
+#include "support/TestSupport.h"
+
+namespace velmora::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool holdsTemporaryFile(const fs::path& folder) {
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    if (entry.path().filename().string().starts_with(".out.wav.")) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// SIGTERM, SIGINT and SIGHUP sent at varied moments while the output is being saved: after each
+// run the folder holds the input and either the previous output, intact, or the complete new one.
+TEST(InterruptedSave, LeavesThePreviousOutputOrTheCompleteNewOne) {
+  if (programUnderTest().crlf) {
+    GTEST_SKIP() << "POSIX signals do not reach a Windows program under Wine";
+  }
+  const TempDir dir;
+  std::vector<double> x(4000000);
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    x[i] = static_cast<double>((i * 2654435761U) >> 20 & 0x7FFF) - 16384;
+  }
+  writeFile(dir / "in.wav", wavBytes({}, encoded(x, 16)));
+  double y = 0.0;
+  const Bytes complete = wavBytes({}, encoded(referenceBass(x, y), 16));
+  const Bytes previous(1000, 7);
+  int interrupted = 0;
+  for (int run = 0; run < 24; ++run) {
+    writeFile(dir / "out.wav", previous);
+    const int signal = std::array{SIGTERM, SIGINT, SIGHUP}[static_cast<std::size_t>(run % 3)];
+    RunningProgram program(dir.path(), {"-b", "in.wav"});
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!holdsTemporaryFile(dir.path()) && std::chrono::steady_clock::now() < giveUp) {
+      std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(700 * run));
+    kill(program.pid(), signal);
+    const RunResult result = program.finish();
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir.path())) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"in.wav", "out.wav"})) << "run " << run;
+    const Bytes out = readFile(dir / "out.wav");
+    if (result.status == -signal) {
+      ++interrupted;
+      EXPECT_TRUE(out == previous || out == complete) << "run " << run;
+    } else {
+      EXPECT_EQ(result.status, 0) << "run " << run;
+      EXPECT_TRUE(out == complete) << "run " << run;
+    }
+  }
+  EXPECT_GT(interrupted, 0);
+}
+
+}  // namespace
+}  // namespace velmora::test
