@@ -62,7 +62,11 @@ BOOL WINAPI interruptSave(DWORD event) {
   return TRUE;
 }
 
-struct InterruptionsHeld {};  // the handler never touches the file itself
+// The handler never touches the file itself, so nothing needs holding back.
+struct InterruptionsHeld {
+  InterruptionsHeld() {}
+  ~InterruptionsHeld() {}
+};
 
 void endIfInterrupted() {
   if (interrupted != 0) {

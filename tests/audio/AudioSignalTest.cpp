@@ -52,19 +52,5 @@ TEST(AudioSignal, LoadedEmptyFileCannotBeRead) {
             std::make_pair(std::string("I/O error\n"), -1));
 }
 
-TEST(AudioSignal, SignalsShareTheirArrayAndReleaseItWithTheLastOne) {
-  std::shared_ptr<double[]> array(new double[3]{1, 2, 3});
-  const std::weak_ptr<double[]> watch = array;
-  auto first = std::make_unique<AudioSignal>(signalOf({0}));
-  first->setInBuff(std::move(array));
-  first->setNoSamples(3);
-  auto copy = std::make_unique<AudioSignal>(*first);
-  first.reset();
-  EXPECT_EQ(copy->rci(), 1);
-  EXPECT_EQ(copy->future(1), 3);
-  copy.reset();
-  EXPECT_TRUE(watch.expired());
-}
-
 }  // namespace
 }  // namespace velmora::test

@@ -42,15 +42,6 @@ void fillUp(const fs::path& path) {
   close(fd);
 }
 
-std::vector<std::string> namesIn(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 TEST(FullDisk, AFailedSaveReportsItKeepsThePreviousOutputAndLeavesNoTemporaryFile) {
   if (geteuid() != 0) {
     GTEST_SKIP() << "mounting a small tmpfs needs root; run the tests as root to include this one";

@@ -49,12 +49,7 @@ TEST(InterruptedSave, LeavesThePreviousOutputOrTheCompleteNewOne) {
     std::this_thread::sleep_for(std::chrono::microseconds(700 * run));
     kill(program.pid(), signal);
     const RunResult result = program.finish();
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir.path())) {
-      names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"in.wav", "out.wav"})) << "run " << run;
+    EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"in.wav", "out.wav"})) << "run " << run;
     const Bytes out = readFile(dir / "out.wav");
     if (result.status == -signal) {
       ++interrupted;

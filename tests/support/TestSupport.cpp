@@ -29,6 +29,15 @@ TempDir::~TempDir() {
   fs::remove_all(dir, ignored);
 }
 
+std::vector<std::string> namesIn(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 namespace {
 struct ProcessEnded {
   int status;

@@ -32,6 +32,9 @@ class TempDir {
   std::filesystem::path dir;
 };
 
+// The names in folder, sorted.
+std::vector<std::string> namesIn(const std::filesystem::path& folder);
+
 // Redirects std::cout while alive.
 class CoutCapture {
  public:
