@@ -141,6 +141,12 @@ RunningProgram::RunningProgram(const fs::path& folder, const std::vector<std::st
   output = written < 0 ? -1 : fromChild[0];
 }
 
+bool RunningProgram::isRunning() const {
+  siginfo_t info{};
+  return child > 0 && waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+         info.si_pid == 0;
+}
+
 RunResult RunningProgram::finish() {
   if (child < 0 || output < 0) {
     return {"could not start the program", -1000};

@@ -77,6 +77,8 @@ class RunningProgram {
   RunningProgram(const std::filesystem::path& folder, const std::vector<std::string>& arguments,
                  const std::string& input = "");
   int pid() const { return child; }
+  // Whether it has not ended yet (an ended one stays to be collected by finish()).
+  bool isRunning() const;
   // The console output with plain line ends (under CR LF a bare LF is marked for the comparison
   // to show), and the exit status; a process ended by a signal gives minus the signal's number.
   RunResult finish();
