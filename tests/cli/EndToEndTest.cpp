@@ -25,24 +25,6 @@ std::string summary(const std::string& name, std::size_t count, const WavLayout&
          "\n Number of Channels = " + std::to_string(layout.channels) + "\n";
 }
 
-std::string bassLines(const std::vector<double>& out) {
-  const std::size_t pairs = out.size() / 2;
-  std::ostringstream lines;
-  for (std::size_t i = pairs > 99 ? pairs - 99 : 0; i < pairs; ++i) {
-    lines << "@i=" << i << " outa=" << out[2 * i] << " outb=" << out[2 * i + 1] << " n=" << pairs << "\n";
-  }
-  return lines.str();
-}
-
-// A few hundred samples of a loud and a quiet stretch, so the compressor's gain moves.
-std::vector<double> music(std::size_t n, int amplitude = 20000, int offset = 0) {
-  std::vector<double> x(n);
-  for (std::size_t i = 0; i < n; ++i) {
-    x[i] = offset + std::trunc(amplitude * std::sin(0.05 * static_cast<double>(i)) * (i < n / 2 ? 1.0 : 0.05));
-  }
-  return x;
-}
-
 Bytes wavOf(const std::vector<double>& x, const WavLayout& layout = {}) {
   return wavBytes(layout, encoded(x, layout.bits));
 }

@@ -28,10 +28,7 @@ TEST(InterruptedSave, LeavesThePreviousOutputOrTheCompleteNewOne) {
     GTEST_SKIP() << "POSIX signals do not reach a Windows program under Wine";
   }
   const TempDir dir;
-  std::vector<double> x(4000000);
-  for (std::size_t i = 0; i < x.size(); ++i) {
-    x[i] = static_cast<double>((i * 2654435761U) >> 20 & 0x7FFF) - 16384;
-  }
+  const std::vector<double> x = music(4000000);
   writeFile(dir / "in.wav", wavBytes({}, encoded(x, 16)));
   double y = 0.0;
   const Bytes complete = wavBytes({}, encoded(referenceBass(x, y), 16));

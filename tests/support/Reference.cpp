@@ -1,6 +1,7 @@
 #include "support/Reference.h"
 
 #include <cmath>
+#include <sstream>
 
 #include "support/TestSupport.h"
 
@@ -44,6 +45,23 @@ std::vector<double> referenceBass(const std::vector<double>& x, double& y) {
     out.push_back((y * 12.0 + x[i]) * 0.2);
   }
   return out;
+}
+
+std::string bassLines(const std::vector<double>& out) {
+  const std::size_t pairs = out.size() / 2;
+  std::ostringstream lines;
+  for (std::size_t i = pairs > 99 ? pairs - 99 : 0; i < pairs; ++i) {
+    lines << "@i=" << i << " outa=" << out[2 * i] << " outb=" << out[2 * i + 1] << " n=" << pairs << "\n";
+  }
+  return lines.str();
+}
+
+std::vector<double> music(std::size_t n, int amplitude, int offset) {
+  std::vector<double> x(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    x[i] = offset + std::trunc(amplitude * std::sin(0.05 * static_cast<double>(i)) * (i < n / 2 ? 1.0 : 0.05));
+  }
+  return x;
 }
 
 std::vector<unsigned char> encoded(const std::vector<double>& samples, int bits) {

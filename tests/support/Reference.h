@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "dsp/Compressor.h"
@@ -16,6 +17,13 @@ std::vector<double> referenceCompressor(const std::vector<double>& x, const Comp
 
 // The bass boost over the pairs of x, continuing from the filter state y.
 std::vector<double> referenceBass(const std::vector<double>& x, double& y);
+
+// The debug lines of the bass boost's last 99 pairs (all pairs when fewer), given its outputs.
+std::string bassLines(const std::vector<double>& out);
+
+// n whole-number samples of a tone, loud in the first half and quiet in the second, so that the
+// compressor's gain moves.
+std::vector<double> music(std::size_t n, int amplitude = 20000, int offset = 0);
 
 // Clamped to the sample range, truncated toward zero, NaN as 0, little-endian.
 std::vector<unsigned char> encoded(const std::vector<double>& samples, int bits);
