@@ -68,6 +68,9 @@ struct InterruptionsHeld {
   ~InterruptionsHeld() {}
 };
 
+bool interruptionPending() { return interrupted != 0; }
+
+// Once the temporary file is gone: ends the process if an interruption arrived meanwhile.
 void endIfInterrupted() {
   if (interrupted != 0) {
     ExitProcess(STATUS_CONTROL_C_EXIT);
@@ -110,6 +113,7 @@ class InterruptionsHeld {
   sigset_t previous{};
 };
 
+bool interruptionPending() { return false; }  // the signal handler acts at once
 void endIfInterrupted() {}
 
 // Installs the handler for the signals whose action is the default one (an ignored signal, as
@@ -225,8 +229,8 @@ bool SafeFileWriter::open() {
 
 bool SafeFileWriter::write(const unsigned char* bytes, std::size_t count) {
   while (count > 0) {
-    if (pendingTemporary != nullptr) {
-      endIfInterrupted();
+    if (interruptionPending()) {
+      discard();  // removes the temporary file, then ends the process
     }
     const long long written = writeSome(descriptor, bytes, count);
     if (written <= 0) {
