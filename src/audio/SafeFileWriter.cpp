@@ -126,7 +126,7 @@ void watchInterruptions(bool on) {
     }
     struct sigaction action {};
     action.sa_handler = removeTemporaryAndEnd;
-    action.sa_flags = SA_RESETHAND;
+    action.sa_flags = static_cast<int>(SA_RESETHAND);
     sigemptyset(&action.sa_mask);
     sigaction(interruptions[i], nullptr, &previousActions[i]);
     if (previousActions[i].sa_handler == SIG_DFL) {
