@@ -65,6 +65,7 @@ AudioSignal signalOf(const std::vector<double>& samples, double rate) {
   AudioSignal signal(file.string());
   std::shared_ptr<double[]> array(new double[samples.size() + 1]);
   std::copy(samples.begin(), samples.end(), array.get());
+  array[samples.size()] = -99999.0;  // a guard just past the end, which no read may return
   signal.setInBuff(array);
   signal.setNoSamples(static_cast<std::int32_t>(samples.size()));
   signal.setSampleRate(rate);

@@ -51,7 +51,8 @@ class CoutCapture {
 // "returned" and 0 when it came back).
 std::pair<std::string, int> endingOf(const std::function<void()>& action);
 
-// A signal holding samples, made by the hand-over setters from a loaded file.
+// A signal holding samples (and a guard value past them), made by the hand-over setters from a
+// loaded file.
 AudioSignal signalOf(const std::vector<double>& samples, double rate = 44100.0);
 
 // The program the end-to-end tests run: the native build, or the Windows build under Wine when
