@@ -72,5 +72,21 @@ TEST(FullDisk, AFailedSaveReportsItKeepsThePreviousOutputAndLeavesNoTemporaryFil
   }
 }
 
+// The one failure a full file system cannot produce (it grants whole pages): room for the 36-byte
+// header but not for the 8-byte chunk header after it.
+TEST(FullDisk, RoomForTheHeaderButNotForTheChunkHeader) {
+  if (programUnderTest().crlf) {
+    GTEST_SKIP() << "a file size limit does not reach the writes of a Windows program under Wine";
+  }
+  const TempDir dir;
+  writeFile(dir / "in.wav", wavBytes({}, pcm16({1, 2})));
+  writeFile(dir / "out.wav", {'o', 'l', 'd'});
+  const RunResult result = runProgram(dir.path(), {"-b", "in.wav"}, "", 40);
+  EXPECT_EQ(result.out.substr(result.out.size() - 19), "Error writing chk!\n");
+  EXPECT_EQ(result.status, 255);
+  EXPECT_EQ(readFile(dir / "out.wav"), Bytes({'o', 'l', 'd'}));
+  EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"in.wav", "out.wav"}));
+}
+
 }  // namespace
 }  // namespace velmora::test

@@ -34,13 +34,13 @@ std::string apply(OptionParser& parser, Settings& settings,
 TEST(OptionParser, ReportsEachNumberAndReadsOneKeyPerReport) {
   OptionParser parser;
   Settings settings;
-  std::istringstream keys("abcdefgh");
+  std::istringstream keys("abcdefghi");
   const std::string text = apply(parser, settings,
-                                 {{'t', "0.5"}, {'s', "abc"}, {'l', "0.25"}, {'w', " 7x"}, {'a', "1e"},
+                                 {{'t', "0.5"}, {'s', "abc"}, {'l', "3"}, {'l', "0.25"}, {'w', " 7x"}, {'a', "1e"},
                                   {'r', "-2"}, {'o', "x.wav"}, {'C', "1"}, {'T', ""}},
                                  keys);
-  EXPECT_EQ(text, "threshold=0.5\nslope=4\ntla=1\ntwnd=7\ntatt=1\ntrel=-2\n");
-  EXPECT_EQ(keys.get(), 'g');
+  EXPECT_EQ(text, "threshold=0.5\nslope=4\ntla=3\ntla=1\ntwnd=7\ntatt=1\ntrel=-2\n");
+  EXPECT_EQ(keys.get(), 'h');
   EXPECT_EQ(std::make_tuple(settings.threshold, settings.tla, settings.twnd, settings.trel), std::make_tuple(0.5, 1.0, 7.0, -2.0));
   EXPECT_EQ(settings.slope, 6.0);
   EXPECT_EQ(settings.outputName, "x.wav");

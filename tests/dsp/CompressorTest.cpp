@@ -8,6 +8,7 @@
 #include <random>
 #include <span>
 
+#include "dsp/WindowSum.h"
 #include "support/Reference.h"
 #include "support/TestSupport.h"
 
@@ -104,6 +105,13 @@ TEST(Compressor, AWindowLevelEqualToTheSmoothedLevelCountsAsFalling) {
     EXPECT_EQ(compressor.smooth(level, level), release) << level;
   }
   EXPECT_GT(distinguishing, 0);  // some levels round differently with the two coefficients
+}
+
+TEST(Compressor, TheRunningSumIsTakenOnlyWhereEveryPartialSumIsExact) {
+  // Terms of at most (2 * 32768)^2 = 2^32 quarters: 2^21 of them reach 2^53.
+  EXPECT_TRUE(WindowSum::isExact(32768, (1 << 21) - 1));
+  EXPECT_FALSE(WindowSum::isExact(32768, 1 << 21));
+  EXPECT_TRUE(WindowSum::isExact(255, 2147483647));
 }
 
 TEST(Compressor, DerivesTheWorkedValuesAtCdRate) {

@@ -111,7 +111,7 @@ std::string withPlainLineEnds(const std::string& text) {
 }
 
 RunningProgram::RunningProgram(const fs::path& folder, const std::vector<std::string>& arguments,
-                               const std::string& input) {
+                               const std::string& input, long fileSizeLimit) {
   int toChild[2];
   int fromChild[2];
   if (pipe(toChild) != 0 || pipe(fromChild) != 0) {
@@ -123,6 +123,11 @@ RunningProgram::RunningProgram(const fs::path& folder, const std::vector<std::st
     dup2(fromChild[1], 1);
     close(toChild[1]);
     close(fromChild[0]);
+    if (fileSizeLimit >= 0) {
+      const rlimit limit{static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
+      setrlimit(RLIMIT_FSIZE, &limit);
+      signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead of ending the process
+    }
     std::vector<std::string> copies = programUnderTest().command;
     copies.insert(copies.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
@@ -168,8 +173,9 @@ RunResult RunningProgram::finish() {
   return {out, ending, usage.ru_maxrss * 1024L};
 }
 
-RunResult runProgram(const fs::path& folder, const std::vector<std::string>& arguments, const std::string& input) {
-  return RunningProgram(folder, arguments, input).finish();
+RunResult runProgram(const fs::path& folder, const std::vector<std::string>& arguments, const std::string& input,
+                     long fileSizeLimit) {
+  return RunningProgram(folder, arguments, input, fileSizeLimit).finish();
 }
 
 }  // namespace velmora::test

@@ -72,11 +72,12 @@ struct RunResult {
 };
 
 // The program under test started in folder with arguments, its standard input already fed and
-// closed; finish() collects its console output and waits for it.
+// closed; finish() collects its console output and waits for it. A fileSizeLimit of 0 or more
+// caps the bytes any file of the program may reach.
 class RunningProgram {
  public:
   RunningProgram(const std::filesystem::path& folder, const std::vector<std::string>& arguments,
-                 const std::string& input = "");
+                 const std::string& input = "", long fileSizeLimit = -1);
   int pid() const { return child; }
   // Whether it has not ended yet (an ended one stays to be collected by finish()).
   bool isRunning() const;
@@ -91,6 +92,6 @@ class RunningProgram {
 
 // Runs the program under test to its end: RunningProgram(...).finish().
 RunResult runProgram(const std::filesystem::path& folder, const std::vector<std::string>& arguments,
-                     const std::string& input = "");
+                     const std::string& input = "", long fileSizeLimit = -1);
 
 }  // namespace velmora::test
