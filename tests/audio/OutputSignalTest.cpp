@@ -22,10 +22,9 @@ OutputSignal outputOf(const std::vector<double>& samples, std::int16_t bits, dou
   return output;
 }
 
-std::string saved(OutputSignal& output, const fs::path& file) {
-  const CoutCapture out;
+void saved(OutputSignal& output, const fs::path& file) {
+  const CoutCapture quiet;
   output.save(file.string());
-  return out.str();
 }
 
 Bytes dataOf(const Bytes& file) { return Bytes(file.begin() + 44, file.end()); }
