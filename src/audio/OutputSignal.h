@@ -25,7 +25,7 @@ class OutputSignal {
     outbuff[static_cast<std::ptrdiff_t>(count++)] = sample;
   }
 
-  // Appends count samples at once: returns their slots, for the caller to fill, with the
+  // Appends added samples at once: returns their slots, for the caller to fill, with the
   // bounds checked once instead of per sample.
   std::span<double> extend(std::int64_t added) {
     if (count + added > capacity) {
