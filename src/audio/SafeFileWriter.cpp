@@ -236,10 +236,22 @@ bool SafeFileWriter::write(const unsigned char* bytes, std::size_t count) {
     if (written <= 0) {
       return false;
     }
+    startWriteBack(written);
     bytes += written;
     count -= static_cast<std::size_t>(written);
   }
   return true;
+}
+
+// Hands the bytes just written to the disk at once, without waiting: by the time commit flushes
+// the file, most of a large output is on the disk already.
+void SafeFileWriter::startWriteBack(long long bytes) {
+#if defined(__linux__)
+  if (!direct) {
+    sync_file_range(descriptor, writtenBytes, bytes, SYNC_FILE_RANGE_WRITE);
+  }
+#endif
+  writtenBytes += bytes;
 }
 
 bool SafeFileWriter::commit() {

@@ -28,11 +28,13 @@ class SafeFileWriter {
 
  private:
   void forgetTemporary();
+  void startWriteBack(long long bytes);
 
   std::filesystem::path target;
   std::filesystem::path temporary;
   int descriptor = -1;
-  bool direct = false;  // the target is a device or pipe, written in place
+  bool direct = false;
+  long long writtenBytes = 0;  // the target is a device or pipe, written in place
 };
 
 }  // namespace velmora
