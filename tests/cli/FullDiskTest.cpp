@@ -65,7 +65,7 @@ TEST(FullDisk, AFailedSaveReportsItKeepsThePreviousOutputAndLeavesNoTemporaryFil
       fillUp(dir / "small" / "filler");
     }
     const RunResult result = runProgram(dir.path(), {"-b", "-o", "small/out.wav", "in.wav"});
-    EXPECT_EQ(result.out.substr(result.out.size() - message.size()), message);
+    EXPECT_TRUE(result.out.ends_with(message)) << result.out;
     EXPECT_EQ(result.status, 255);
     EXPECT_EQ(readFile(dir / "small" / "out.wav"), previous);
     EXPECT_EQ(namesIn(dir / "small"), names);
@@ -75,14 +75,14 @@ TEST(FullDisk, AFailedSaveReportsItKeepsThePreviousOutputAndLeavesNoTemporaryFil
 // The one failure a full file system cannot produce (it grants whole pages): room for the 36-byte
 // header but not for the 8-byte chunk header after it.
 TEST(FullDisk, RoomForTheHeaderButNotForTheChunkHeader) {
-  if (programUnderTest().crlf) {
-    GTEST_SKIP() << "a file size limit does not reach the writes of a Windows program under Wine";
+  if (programUnderTest().command.size() > 1) {
+    GTEST_SKIP() << "a file size limit reaches only a program run directly, not under Wine or a run wrapper";
   }
   const TempDir dir;
   writeFile(dir / "in.wav", wavBytes({}, pcm16({1, 2})));
   writeFile(dir / "out.wav", {'o', 'l', 'd'});
   const RunResult result = runProgram(dir.path(), {"-b", "in.wav"}, "", 40);
-  EXPECT_EQ(result.out.substr(result.out.size() - 19), "Error writing chk!\n");
+  EXPECT_TRUE(result.out.ends_with("Error writing chk!\n")) << result.out;
   EXPECT_EQ(result.status, 255);
   EXPECT_EQ(readFile(dir / "out.wav"), Bytes({'o', 'l', 'd'}));
   EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"in.wav", "out.wav"}));
