@@ -78,14 +78,10 @@ TEST_F(AudioProcessorTest, StagesGiveTheSameResultsInPlaceAndBesideACopy) {
       if (compress) {
         processor->applyCompressor(65, 4, 1, 10, 0.2, 1, false);
       }
-      if (compress && boost) {
-        processor->useOutputAsInput();
-        EXPECT_EQ(processor->getOutput().getCount(), 0);
-        EXPECT_EQ(processor->getOutput().getSampleRate(), 8000.0);
-        ASSERT_EQ(processor->getInput().ahead().size(), 1000u);
-        EXPECT_TRUE(std::equal(compressed.begin(), compressed.end(), processor->getInput().ahead().begin()));
-      }
       if (boost) {
+        if (compress) {
+          processor->useOutputAsInput();
+        }
         processor->applyBassBoost(70.0, 0.2, 12.0);
       }
       EXPECT_EQ(outputOf(*processor), expected) << compress << boost << separate;

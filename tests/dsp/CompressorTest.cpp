@@ -42,56 +42,32 @@ std::vector<double> compressed(const std::vector<double>& x, const CompressorSet
   return std::vector<double>(samples, samples + output.getCount());
 }
 
-std::vector<double> randomSamples(std::size_t n, int low, int high, bool fractional, std::mt19937& random) {
-  std::uniform_int_distribution<int> value(low, high);
-  std::vector<double> x(n);
-  for (double& v : x) {
-    v = value(random) + (fractional ? 0.25 : 0.0);
-  }
-  return x;
-}
-
 TEST(Compressor, RunningAndDirectWindowsGiveTheDefinitionBitForBit) {
-  struct Params {
-    CompressorSettings settings;
-    double rate;
-  };
-  const std::vector<Params> params = {
-      {{}, 44100},
-      {{.twnd = 0}, 44100},
-      {{.tla = 50}, 44100},
-      {{.tatt = 0, .trel = 0}, 44100},
-      {{.threshold = 1500000, .slope = 1}, 44100},
-      {{.twnd = 1000, .truncate = true}, 44100},
-      {{.tla = 1, .twnd = 20}, 1000},
-      {{.tla = 0, .twnd = 3}, 1000},
-      {{.threshold = 10000, .slope = 0.5, .tla = 2, .twnd = 5, .tatt = 3, .trel = 7}, 8000.7},
-  };
+  const std::vector<std::pair<CompressorSettings, double>> params = {
+      {{}, 44100}, {{.twnd = 0}, 44100}, {{.tla = 50}, 44100}, {{.tatt = 0, .trel = 0}, 44100},
+      {{.threshold = 1500000, .slope = 1}, 44100}, {{.twnd = 1000, .truncate = true}, 44100},
+      {{.tla = 1, .twnd = 20}, 1000}, {{.tla = 0, .twnd = 3}, 1000},
+      {{.threshold = 10000, .slope = 0.5, .tla = 2, .twnd = 5, .tatt = 3, .trel = 7}, 8000.7}};
   const std::vector<std::size_t> lengths = {0, 1, 2, 3, 97, 484, 485, 486, 487, 970, 2001};
   std::mt19937 random(12345);
-  for (const Params& p : params) {
+  for (const auto& [settings, rate] : params) {
     for (const std::size_t n : lengths) {
       for (const auto& [low, high, fractional] : {std::tuple{-32768, 32767, false}, {0, 255, false}, {-500, 500, true}}) {
-        const std::vector<double> x = randomSamples(n, low, high, fractional, random);
-        const auto expected = bitsOf(referenceCompressor(x, p.settings, p.rate));
+        std::vector<double> x(n);
+        for (double& v : x) {
+          v = std::uniform_int_distribution<int>(low, high)(random) + (fractional ? 0.25 : 0.0);
+        }
+        const auto expected = bitsOf(referenceCompressor(x, settings, rate));
         using enum Compressor::WindowMethod;
         for (const auto method : fractional ? std::vector{direct, automatic} : std::vector{direct, running, automatic}) {
           for (const bool separate : {false, true}) {
-            ASSERT_EQ(bitsOf(compressed(x, p.settings, p.rate, method, separate)), expected)
-                << "rate " << p.rate << " length " << n << " range " << low << ".." << high << " separate " << separate;
+            ASSERT_EQ(bitsOf(compressed(x, settings, rate, method, separate)), expected)
+                << "rate " << rate << " length " << n << " range " << low << ".." << high << " separate " << separate;
           }
         }
       }
     }
   }
-}
-
-TEST(Compressor, TruncatesTimesToSampleCountsAndTheRateToAWholeNumber) {
-  // 8000.7 Hz counts as 8000: 1.99 ms is 15.92 samples, 10.99 ms 87.92, one second 8000.
-  const Compressor compressor({.tla = 1.99, .twnd = 10.99}, 8000.7);
-  EXPECT_EQ(compressor.lookahead(), 15);
-  EXPECT_EQ(compressor.window(), 87);
-  EXPECT_EQ(Compressor({.twnd = 1000}, 8000.7).window(), 8000);
 }
 
 TEST(Compressor, AWindowLevelEqualToTheSmoothedLevelCountsAsFalling) {
@@ -114,10 +90,13 @@ TEST(Compressor, TheRunningSumIsTakenOnlyWhereEveryPartialSumIsExact) {
   EXPECT_TRUE(WindowSum::isExact(255, 2147483647));
 }
 
-TEST(Compressor, DerivesTheWorkedValuesAtCdRate) {
+TEST(Compressor, DerivesTheWorkedValuesAndTruncatesTimesAndRateToWholeSampleCounts) {
   const Compressor compressor({}, 44100);
-  EXPECT_EQ(compressor.lookahead(), 44);
-  EXPECT_EQ(compressor.window(), 441);
+  EXPECT_EQ(std::make_pair(compressor.lookahead(), compressor.window()), std::make_pair(44, 441));
+  // 8000.7 Hz counts as 8000: 1.99 ms is 15.92 samples, 10.99 ms 87.92, one second 8000.
+  const Compressor odd({.tla = 1.99, .twnd = 10.99}, 8000.7);
+  EXPECT_EQ(std::make_pair(odd.lookahead(), odd.window()), std::make_pair(15, 87));
+  EXPECT_EQ(Compressor({.twnd = 1000}, 8000.7).window(), 8000);
   EXPECT_NEAR(compressor.attackCoefficient(), 0.89281, 5e-6);
   EXPECT_NEAR(compressor.releaseCoefficient(), 0.97758, 5e-6);
   EXPECT_EQ(compressor.gainAt(0.65), 6.0);
@@ -126,15 +105,6 @@ TEST(Compressor, DerivesTheWorkedValuesAtCdRate) {
   EXPECT_NEAR(compressor.gainAt(7500.65), 1.0, 1e-12);
   EXPECT_NEAR(compressor.gainAt(15000.65), 0.0, 1e-12);
   EXPECT_LT(compressor.gainAt(20000), 0.0);
-}
-
-TEST(Compressor, ClampsToThirtyThousandOnlyWhenAsked) {
-  const Compressor clamping({.truncate = true}, 44100);
-  EXPECT_EQ(clamping.limit(40000.0), 30000.0);
-  EXPECT_EQ(clamping.limit(-40000.0), -30000.0);
-  EXPECT_EQ(clamping.limit(29999.5), 29999.5);
-  EXPECT_TRUE(std::isnan(clamping.limit(NAN)));
-  EXPECT_EQ(Compressor({}, 44100).limit(40000.0), 40000.0);
 }
 
 }  // namespace

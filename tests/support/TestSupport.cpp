@@ -38,20 +38,14 @@ std::vector<std::string> namesIn(const fs::path& folder) {
   return names;
 }
 
-namespace {
-struct ProcessEnded {
-  int status;
-};
-}  // namespace
-
 std::pair<std::string, int> endingOf(const std::function<void()>& action) {
   const CoutCapture out;
-  setExitHandler([](int status) { throw ProcessEnded{status}; });
+  setExitHandler([](int status) { throw status; });  // unwinds out of the failed operation
   std::pair<std::string, int> ending{"returned", 0};
   try {
     action();
-  } catch (const ProcessEnded& ended) {
-    ending = {out.str(), ended.status};
+  } catch (int status) {
+    ending = {out.str(), status};
   }
   setExitHandler(nullptr);
   return ending;
@@ -87,25 +81,22 @@ const ProgramUnderTest& programUnderTest() {
       p.command.insert(p.command.begin(), "wine");
       std::replace(p.name.begin(), p.name.end(), '/', '\\');
       p.name = "Z:" + p.name;
-      p.crlf = true;
-      p.expandsWildcards = true;
+      p.windows = true;
     }
     return p;
   }();
   return program;
 }
 
-// Under CR LF every line end must be CR LF: strips the CRs and marks any bare LF, so that the
-// comparison with the expected text shows it.
+// Under CR LF every line end must be CR LF: drops the CR of each CR LF and marks any bare LF, so
+// that the comparison with the expected text shows it.
 std::string withPlainLineEnds(const std::string& text) {
   std::string plain;
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) {
       plain += "[bare LF]";
     }
-    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) {
-      plain += text[i];
-    }
+    plain += text.compare(i, 2, "\r\n") == 0 ? "" : text.substr(i, 1);
   }
   return plain;
 }
@@ -166,7 +157,7 @@ RunResult RunningProgram::finish() {
   int status = 0;
   rusage usage{};
   wait4(child, &status, 0, &usage);
-  if (programUnderTest().crlf) {
+  if (programUnderTest().windows) {
     out = withPlainLineEnds(out);
   }
   const int ending = WIFEXITED(status) ? WEXITSTATUS(status) : (WIFSIGNALED(status) ? -WTERMSIG(status) : -1000);

@@ -12,7 +12,7 @@
 #include "support/WavBytes.h"
 
 // Shared helpers of the tests: temporary folders, captured console output, intercepted process
-// exits and runs of the built program.
+// exits, runs of the built program and the texts it prints.
 
 namespace velmora::test {
 
@@ -47,8 +47,7 @@ class CoutCapture {
   std::streambuf* previous;
 };
 
-// Runs action, which must end the process; returns what it printed and the exit status (or
-// "returned" and 0 when it came back).
+// What action printed and its exit status, when it ends the process; "returned" and 0 otherwise.
 std::pair<std::string, int> endingOf(const std::function<void()>& action);
 
 // A signal holding samples (and a guard value past them), made by the hand-over setters from a
@@ -60,8 +59,9 @@ AudioSignal signalOf(const std::vector<double>& samples, double rate = 44100.0);
 struct ProgramUnderTest {
   std::vector<std::string> command;  // any wrapper (VELMORA_RUN_WRAPPER, Wine), then the program
   std::string name;                  // its first argument as the program sees it
-  bool crlf = false;                 // console lines end in CR LF
-  bool expandsWildcards = false;     // it expands *.wav itself instead of relying on a shell
+  // The Windows build: console lines end in CR LF, it expands *.wav itself, names cannot hold a
+  // double quote and POSIX signals do not reach it.
+  bool windows = false;
 };
 const ProgramUnderTest& programUnderTest();
 
@@ -90,7 +90,6 @@ class RunningProgram {
   int output = -1;
 };
 
-// Runs the program under test to its end: RunningProgram(...).finish().
 RunResult runProgram(const std::filesystem::path& folder, const std::vector<std::string>& arguments,
                      const std::string& input = "", long fileSizeLimit = -1);
 
