@@ -11,19 +11,15 @@
 namespace velmora::test {
 namespace {
 
-// A pseudo-random sample of the bit depth, the same for the writer and the checker.
-int sampleAt(std::int64_t i, int bits) {
-  const auto mixed = static_cast<std::uint32_t>(i * 2654435761LL) >> 11;
-  return bits == 8 ? static_cast<int>(mixed & 0xFF) : static_cast<int>(mixed & 0xFFFF) - 32768;
-}
-
 constexpr std::int64_t blockSamples = 1 << 20;
 
-// The samples of the block that starts at first.
+// The pseudo-random samples of the bit depth in the block that starts at first, the same for the
+// writer and the checker.
 std::vector<double> blockAt(std::int64_t first, std::int64_t samples, int bits) {
   std::vector<double> block;
   for (std::int64_t i = first; i < std::min(samples, first + blockSamples); ++i) {
-    block.push_back(sampleAt(i, bits));
+    const auto mixed = static_cast<std::uint32_t>(i * 2654435761LL) >> 11;
+    block.push_back(bits == 8 ? static_cast<int>(mixed & 0xFF) : static_cast<int>(mixed & 0xFFFF) - 32768);
   }
   return block;
 }
@@ -36,19 +32,19 @@ Bytes headerFor(const WavLayout& layout, std::int64_t samples) {
   return header;
 }
 
-void writeRecording(const std::filesystem::path& path, const WavLayout& layout, std::int64_t samples) {
-  std::ofstream out(path, std::ios::binary);
-  const Bytes header = headerFor(layout, samples);
-  out.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
-  for (std::int64_t first = 0; first < samples; first += blockSamples) {
-    const Bytes bytes = encoded(blockAt(first, samples, layout.bits), layout.bits);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  }
+void write(std::ofstream& out, const Bytes& bytes) {
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 void expectBoostedRecording(const WavLayout& layout, std::int64_t samples) {
   const TempDir dir;
-  writeRecording(dir / "long.wav", layout, samples);
+  {
+    std::ofstream out(dir / "long.wav", std::ios::binary);
+    write(out, headerFor(layout, samples));
+    for (std::int64_t first = 0; first < samples; first += blockSamples) {
+      write(out, encoded(blockAt(first, samples, layout.bits), layout.bits));
+    }
+  }
   const RunResult result = runProgram(dir.path(), {"-b", "long.wav"});
   ASSERT_EQ(result.status, 0) << result.out.substr(result.out.size() > 200 ? result.out.size() - 200 : 0);
   EXPECT_NE(result.out.find(" Number of Samples = " + std::to_string(samples) + "\n Bits"), std::string::npos);

@@ -164,9 +164,4 @@ RunResult RunningProgram::finish() {
   return {out, ending, usage.ru_maxrss * 1024L};
 }
 
-RunResult runProgram(const fs::path& folder, const std::vector<std::string>& arguments, const std::string& input,
-                     long fileSizeLimit) {
-  return RunningProgram(folder, arguments, input, fileSizeLimit).finish();
-}
-
 }  // namespace velmora::test

@@ -90,7 +90,9 @@ class RunningProgram {
   int output = -1;
 };
 
-RunResult runProgram(const std::filesystem::path& folder, const std::vector<std::string>& arguments,
-                     const std::string& input = "", long fileSizeLimit = -1);
+inline RunResult runProgram(const std::filesystem::path& folder, const std::vector<std::string>& arguments,
+                            const std::string& input = "", long fileSizeLimit = -1) {
+  return RunningProgram(folder, arguments, input, fileSizeLimit).finish();
+}
 
 }  // namespace velmora::test
