@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numeric>
 
 #include "support/TestSupport.h"
 
@@ -32,7 +33,11 @@ Bytes dataOf(const Bytes& file) { return Bytes(file.begin() + 44, file.end()); }
 TEST(OutputSignal, GrowsByDoublingFromTheFirstAppendAndAfterAReserve) {
   EXPECT_EQ(outputOf({}, 16).getCapacity(), 0);
   EXPECT_EQ(outputOf(std::vector<double>(1024), 16).getCapacity(), 1024);
-  EXPECT_EQ(outputOf(std::vector<double>(1025), 16).getCapacity(), 2048);
+  std::vector<double> ramp(1025);
+  std::iota(ramp.begin(), ramp.end(), 1.0);
+  const OutputSignal grown = outputOf(ramp, 16);
+  EXPECT_EQ(grown.getCapacity(), 2048);
+  EXPECT_TRUE(std::equal(ramp.begin(), ramp.end(), grown.getOutBuff().get()));  // kept across the growth
   OutputSignal reserved = outputOf({}, 16);
   reserved.reserve(3);
   for (int i = 0; i < 4; ++i) {

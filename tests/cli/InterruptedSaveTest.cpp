@@ -12,6 +12,7 @@ namespace {
 
 // SIGTERM, SIGINT and SIGHUP sent at varied moments while the output is being saved: after each
 // run the folder holds the input and either the previous output, intact, or the complete new one.
+// The first run is left alone, so its 8 MB, several read and write blocks, must be the new file.
 TEST(InterruptedSave, LeavesThePreviousOutputOrTheCompleteNewOne) {
   if (programUnderTest().windows) {
     GTEST_SKIP() << "POSIX signals do not reach a Windows program under Wine";
@@ -31,7 +32,7 @@ TEST(InterruptedSave, LeavesThePreviousOutputOrTheCompleteNewOne) {
       std::this_thread::sleep_for(std::chrono::microseconds(100));
     }
     std::this_thread::sleep_for(std::chrono::microseconds(700 * run));
-    kill(program.pid(), signal);
+    kill(program.pid(), run > 0 ? signal : 0);  // 0 sends nothing
     const RunResult result = program.finish();
     EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"in.wav", "out.wav"})) << "run " << run;
     const Bytes out = readFile(dir / "out.wav");
