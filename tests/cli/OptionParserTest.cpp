@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <sstream>
 
 #include "support/TestSupport.h"
@@ -11,35 +12,30 @@ namespace {
 
 void noUsage(std::string) { ADD_FAILURE() << "usage printed"; }
 
-// Reads standard input from keys while alive.
-struct CinFrom {
-  explicit CinFrom(std::istringstream& keys) : previous(std::cin.rdbuf(keys.rdbuf())) {}
-  ~CinFrom() { std::cin.rdbuf(previous); }
-  std::streambuf* previous;
-};
+using Options = std::vector<std::pair<char, std::string>>;
 
-// Applies options given as (letter, value) pairs with standard input holding keys, and returns
-// what was printed.
-std::string apply(OptionParser& parser, Settings& settings,
-                  const std::vector<std::pair<char, std::string>>& options, std::istringstream& keys) {
-  const CinFrom input(keys);
+// Options given as (letter, value) pairs applied by one parser with keys on standard input: the
+// settings, what the parser printed and the keys it left unread.
+std::tuple<Settings, std::string, std::string> applied(const Options& options, const std::string& keys = "") {
+  std::istringstream input(keys);
+  std::streambuf* const previous = std::cin.rdbuf(input.rdbuf());
   const CoutCapture out;
+  OptionParser parser;
+  Settings settings;
   for (const auto& [letter, value] : options) {
     parser.parse(noUsage, letter, "velmora", value, settings);
   }
-  return out.str();
+  std::cin.rdbuf(previous);
+  return {settings, out.str(), std::string(std::istreambuf_iterator<char>(input), {})};
 }
 
 TEST(OptionParser, ReportsEachNumberAndReadsOneKeyPerReport) {
-  OptionParser parser;
-  Settings settings;
-  std::istringstream keys("abcdefghi");
-  const std::string text = apply(parser, settings,
-                                 {{'t', "0.5"}, {'s', "abc"}, {'l', "3"}, {'l', "0.25"}, {'w', " 7x"}, {'a', "1e"},
-                                  {'r', "-2"}, {'o', "x.wav"}, {'C', "1"}, {'T', ""}},
-                                 keys);
-  EXPECT_EQ(text, "threshold=0.5\nslope=4\ntla=3\ntla=1\ntwnd=7\ntatt=1\ntrel=-2\n");
-  EXPECT_EQ(keys.get(), 'h');
+  const auto [settings, printed, unread] =
+      applied({{'t', "0.5"}, {'s', "abc"}, {'l', "3"}, {'l', "0.25"}, {'w', " 7x"}, {'a', "1e"}, {'r', "-2"},
+               {'o', "x.wav"}, {'C', "1"}, {'T', ""}},
+              "abcdefghi");
+  EXPECT_EQ(printed, "threshold=0.5\nslope=4\ntla=3\ntla=1\ntwnd=7\ntatt=1\ntrel=-2\n");
+  EXPECT_EQ(unread, "hi");
   EXPECT_EQ(std::make_tuple(settings.threshold, settings.tla, settings.twnd, settings.trel), std::make_tuple(0.5, 1.0, 7.0, -2.0));
   EXPECT_EQ(settings.slope, 6.0);
   EXPECT_EQ(settings.outputName, "x.wav");
@@ -47,24 +43,17 @@ TEST(OptionParser, ReportsEachNumberAndReadsOneKeyPerReport) {
 }
 
 TEST(OptionParser, PresetsApplyInOrderAndAlwaysSwitchCompressionOn) {
-  struct Case {
-    std::vector<std::pair<char, std::string>> options;
-    double slope, twnd, tatt;
-  };
-  const std::vector<Case> cases = {
+  const std::vector<std::tuple<Options, double, double, double>> cases = {
       {{{'C', "3"}}, 20, 10, 0.2},          {{{'C', "3"}, {'s', "8"}}, 8, 10, 0.2},
       {{{'s', "8"}, {'C', "3"}}, 20, 10, 0.2}, {{{'C', "4"}}, 4, 1, 1.5},
       {{{'C', "2.7"}}, 10, 10, 0.2},        {{{'C', "0"}}, 4, 10, 0.2},
       {{{'C', "-1"}}, 4, 10, 0.2},          {{{'C', "x"}}, 4, 10, 0.2},
       {{{'C', "99999999999"}}, 4, 10, 0.2},
   };
-  for (const Case& c : cases) {
-    OptionParser parser;
-    Settings settings;
-    std::istringstream keys;
-    apply(parser, settings, c.options, keys);
+  for (const auto& [options, slope, twnd, tatt] : cases) {
+    const Settings settings = std::get<0>(applied(options));
     EXPECT_TRUE(settings.compress);
-    EXPECT_EQ(std::make_tuple(settings.slope, settings.twnd, settings.tatt), std::make_tuple(c.slope, c.twnd, c.tatt));
+    EXPECT_EQ(std::make_tuple(settings.slope, settings.twnd, settings.tatt), std::make_tuple(slope, twnd, tatt));
     EXPECT_EQ(std::make_tuple(settings.threshold, settings.tla, settings.trel), std::make_tuple(65.0, 1.0, 1.0));
   }
 }
