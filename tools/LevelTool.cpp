@@ -35,25 +35,32 @@ int writeTone(double amplitude, const std::string& name) {
   return 0;
 }
 
-int printRms(const velmora::WavContents& wav) {
-  const std::int32_t from = wav.nosamples / 4;
-  const std::int32_t to = 3 * wav.nosamples / 4;
+// A whole file's samples (the tool's files are short).
+struct Wav {
+  velmora::SignalFormat format;
+  std::vector<double> samples;
+};
+
+int printRms(const Wav& wav) {
+  const std::size_t from = wav.samples.size() / 4;
+  const std::size_t to = 3 * wav.samples.size() / 4;
   double sum = 0;
-  for (std::int32_t i = from; i < to; ++i) {
-    sum += wav.samples.get()[i] * wav.samples.get()[i];
+  for (std::size_t i = from; i < to; ++i) {
+    sum += wav.samples[i] * wav.samples[i];
   }
-  std::cout << std::sqrt(sum / std::max(1, to - from)) << "\n";
+  std::cout << std::sqrt(sum / static_cast<double>(std::max<std::size_t>(1, to - from))) << "\n";
   return 0;
 }
 
-int printEnvelope(const velmora::WavContents& wav, double milliseconds) {
-  const auto window = std::max<std::int64_t>(1, static_cast<std::int64_t>(wav.samplerate * milliseconds / 1000.0) * wav.channels);
-  for (std::int64_t first = 0; first < wav.nosamples; first += window) {
+int printEnvelope(const Wav& wav, double milliseconds) {
+  const double rate = wav.format.samplerate;
+  const auto window = std::max<std::size_t>(1, static_cast<std::size_t>(rate * milliseconds / 1000.0) * static_cast<std::size_t>(wav.format.channels));
+  for (std::size_t first = 0; first < wav.samples.size(); first += window) {
     double peak = 0;
-    for (std::int64_t i = first; i < std::min<std::int64_t>(wav.nosamples, first + window); ++i) {
-      peak = std::max(peak, std::fabs(wav.samples.get()[i]));
+    for (std::size_t i = first; i < std::min(wav.samples.size(), first + window); ++i) {
+      peak = std::max(peak, std::fabs(wav.samples[i]));
     }
-    std::cout << static_cast<double>(first) / (wav.samplerate * wav.channels) << " " << peak << "\n";
+    std::cout << static_cast<double>(first) / (rate * wav.format.channels) << " " << peak << "\n";
   }
   return 0;
 }
@@ -66,10 +73,14 @@ int main(int argc, char** argv) {
     return writeTone(std::atof(argv[2]), argv[3]);
   }
   if ((mode == "rms" && argc == 3) || (mode == "envelope" && argc == 4)) {
-    const velmora::WavContents wav = velmora::readWavFile(argv[2]);
-    if (!wav.ok) {
-      std::cout << wav.message << std::endl;
+    velmora::WavReader reader(argv[2]);
+    if (const auto failure = reader.readHeader()) {
+      std::cout << *failure << std::endl;
       return 1;
+    }
+    Wav wav{reader.getFormat(), {}};
+    for (velmora::SampleBlock block; reader.readBlock(block);) {
+      wav.samples.insert(wav.samples.end(), block.begin(), block.end());
     }
     return mode == "rms" ? printRms(wav) : printEnvelope(wav, std::atof(argv[3]));
   }

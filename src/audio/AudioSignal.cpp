@@ -1,65 +1,124 @@
 #include "audio/AudioSignal.h"
 
-#include <iostream>
+#include <algorithm>
 #include <sstream>
 
 #include "audio/ProcessExit.h"
-#include "audio/WavReader.h"
 
 namespace velmora {
 
-AudioSignal::AudioSignal(const std::string& name) : filename(name) { loadWav(); }
+namespace {
+// Dropping read samples moves the held ones to the front; it waits until at least this many, and
+// half of what is held, are no longer needed, so that each sample is moved about once.
+constexpr std::int64_t dropAtLeast = 1 << 14;
+}  // namespace
 
-AudioSignal::AudioSignal(const char* name) {
-  filename = name;
-  loadWav();
-}
+AudioSignal::AudioSignal(const std::string& name, const SignalFormat& format, BlockQueue& stream, bool whole)
+    : filename(name),
+      samplerate(format.samplerate),
+      channels(format.channels),
+      bitspersample(format.bitspersample),
+      nosamples(format.nosamples),
+      source(&stream),
+      wholeNumbers(whole) {}
 
-AudioSignal::AudioSignal(const AudioSignal& other)
-    : samplerate(other.samplerate),
-      channels(other.channels),
-      bitspersample(other.bitspersample),
-      curpos(other.curpos),
-      nosamples(other.nosamples),
-      inbuff(other.inbuff),
-      integerBound(other.integerBound) {}
-
-void AudioSignal::loadWav() {
-  inbuff.reset();
-  curpos = 0;
-  nosamples = 0;
-  WavContents contents = readWavFile(filename);
-  if (!contents.ok) {
-    endProcess(contents.message, exitFileFailure);
+double AudioSignal::rci() {
+  if (nosamples <= 0 || curpos < 0) {
+    failNotReady();
   }
-  inbuff = std::move(contents.samples);
-  nosamples = contents.nosamples;
-  bitspersample = contents.bitspersample;
-  samplerate = contents.samplerate;
-  channels = contents.channels;
-  // Decoded samples are whole numbers of the file's bit depth: 0 to 255, or -32768 to 32767.
-  integerBound = bitspersample == 8 ? 255.0 : 32768.0;
-  std::cout << " Number of Samples = " << nosamples << std::endl;
-  curpos = 0;
+  if (curpos >= nosamples) {
+    return 0.0;
+  }
+  holdUntil(curpos + 1);
+  keepFrom = std::max(keepFrom, curpos + 1);
+  return *heldAt(curpos++);
 }
 
-void AudioSignal::failNotReady() {
-  endProcess("rci::input file not ready (or not loaded)!!!", exitReadFailure);
+double AudioSignal::future(std::int32_t offset) {
+  if (nosamples <= 0 || offset < 0 || curpos < 0) {
+    failFutureNotReady(offset);
+  }
+  const std::int64_t index = curpos + offset;
+  if (index >= nosamples) {
+    failPastEnd();
+  }
+  holdUntil(index + 1);
+  return *heldAt(index);
 }
+
+void AudioSignal::holdUntil(std::int64_t end) {
+  end = std::min<std::int64_t>(end, nosamples);
+  while (heldStart + static_cast<std::int64_t>(held.size()) < end) {
+    if (!holdNextBlock()) {
+      failEndedEarly();
+    }
+  }
+}
+
+bool AudioSignal::holdNextBlock() {
+  SampleBlock block;
+  if (!source->pop(block)) {
+    return false;
+  }
+  const std::int64_t unneeded = std::min<std::int64_t>(keepFrom - heldStart, static_cast<std::int64_t>(held.size()));
+  if (unneeded >= dropAtLeast && 2 * unneeded >= static_cast<std::int64_t>(held.size())) {
+    held.erase(held.begin(), held.begin() + unneeded);
+    heldStart += unneeded;
+  }
+  if (held.empty()) {
+    std::swap(held, block);  // nothing to keep: the block itself is held, without a copy
+  } else {
+    held.insert(held.end(), block.begin(), block.end());
+  }
+  source->giveBack(std::move(block));
+  return true;
+}
+
+void AudioSignal::advance(std::int64_t count) {
+  if (nosamples <= 0 || curpos < 0) {
+    failNotReady();
+  }
+  curpos = std::min<std::int64_t>(curpos + count, nosamples);
+}
+
+bool AudioSignal::takeBlock(SampleBlock& block) {
+  const std::int64_t heldEnd = heldStart + static_cast<std::int64_t>(held.size());
+  if (curpos < heldEnd) {
+    block.assign(held.begin() + (std::max(curpos, heldStart) - heldStart), held.end());
+    held.clear();
+    heldStart = heldEnd;
+  } else if (!source->pop(block)) {
+    return false;
+  } else {
+    heldStart += static_cast<std::int64_t>(block.size());
+  }
+  curpos = heldStart;
+  keepFrom = curpos;
+  return true;
+}
+
+void AudioSignal::drain() {
+  SampleBlock block;
+  while (source->pop(block)) {
+    source->giveBack(std::move(block));
+  }
+}
+
+void AudioSignal::failNotReady() { throw Failure{"rci::input file not ready (or not loaded)!!!", exitReadFailure}; }
 
 void AudioSignal::failFutureNotReady(std::int32_t offset) const {
   std::ostringstream report;
   report << "future::input file not ready (or not loaded)!!!\n"
-         << "error handling " << filename << '\n';
-  if (!inbuff) {
-    report << "inbuff is NULL";
-  }
-  report << "nosamples=" << nosamples << " curpos=" << curpos << " offset=" << offset;
-  endProcess(report.str(), exitReadFailure);
+         << "error handling " << filename << '\n'
+         << "nosamples=" << nosamples << " curpos=" << curpos << " offset=" << offset;
+  throw Failure{report.str(), exitReadFailure};
 }
 
 void AudioSignal::failPastEnd() {
-  endProcess("future::attempt to read past end of input buffer!", exitReadFailure);
+  throw Failure{"future::attempt to read past end of input buffer!", exitReadFailure};
 }
+
+// The stream stopped before its announced length: the reader met an error, which it reports.
+void AudioSignal::failEndedEarly() { throw Failure{"Can't read signal data\n", exitFileFailure}; }
 
 }  // namespace velmora

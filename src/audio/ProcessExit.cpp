@@ -14,6 +14,8 @@ void endProcess(std::string_view message, int status) {
   endProcess(status);
 }
 
+void endProcess(const Failure& failure) { endProcess(failure.message, failure.status); }
+
 void endProcess(int status) {
   std::cout.flush();
   if (currentHandler != nullptr) {

@@ -5,16 +5,18 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <fstream>
-#include <iterator>
+#include <cstdio>
+#include <iostream>
+#include <mutex>
 #include <random>
 #include <system_error>
 
+#include "audio/FileNames.h"
+#include "audio/TemporaryFiles.h"
+
 #ifdef _WIN32
 #include <io.h>
-#include <windows.h>
 #else
-#include <csignal>
 #include <unistd.h>
 #endif
 
@@ -25,146 +27,32 @@ namespace {
 namespace fs = std::filesystem;
 
 #ifdef _WIN32
-constexpr int openFlags = _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY;
-int openExclusive(const fs::path& p) { return _wopen(p.c_str(), openFlags, _S_IREAD | _S_IWRITE); }
-int openExisting(const fs::path& p) { return _wopen(p.c_str(), _O_WRONLY | _O_TRUNC | _O_BINARY); }
-long long writeSome(int fd, const unsigned char* b, std::size_t n) {
-  return _write(fd, b, static_cast<unsigned>(n));
-}
+int openFile(const fs::path& p, int flags, int permissions) { return _wopen(p.c_str(), flags | _O_BINARY, permissions); }
+long long writeSome(int fd, const unsigned char* b, std::size_t n) { return _write(fd, b, static_cast<unsigned>(n)); }
+long long readSome(int fd, unsigned char* b, std::size_t n) { return _read(fd, b, static_cast<unsigned>(n)); }
 bool flushToDisk(int fd) { return _commit(fd) == 0; }
+bool truncateTo(int fd, std::int64_t length) { return _chsize_s(fd, length) == 0; }
+bool rewind(int fd) { return _lseeki64(fd, 0, SEEK_SET) == 0; }
 int closeFile(int fd) { return _close(fd); }
+constexpr int newFilePermissions = _S_IREAD | _S_IWRITE;
+constexpr int privateFilePermissions = _S_IREAD | _S_IWRITE;
 #else
-constexpr int openFlags = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC;
-int openExclusive(const fs::path& p) { return ::open(p.c_str(), openFlags, 0666); }
-int openExisting(const fs::path& p) { return ::open(p.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC); }
+int openFile(const fs::path& p, int flags, int permissions) { return ::open(p.c_str(), flags | O_CLOEXEC, permissions); }
 long long writeSome(int fd, const unsigned char* b, std::size_t n) { return ::write(fd, b, n); }
+long long readSome(int fd, unsigned char* b, std::size_t n) { return ::read(fd, b, n); }
 bool flushToDisk(int fd) { return ::fsync(fd) == 0; }
+bool truncateTo(int fd, std::int64_t length) { return ::ftruncate(fd, length) == 0; }
+bool rewind(int fd) { return ::lseek(fd, 0, SEEK_SET) == 0; }
 int closeFile(int fd) { return ::close(fd); }
+constexpr int newFilePermissions = 0666;      // narrowed by the umask, as for any new file
+constexpr int privateFilePermissions = 0600;  // until the target's own are set
 #endif
-
-// A save interrupted from the keyboard or by the system removes its temporary file before the
-// process ends, so that the folder keeps only the previous output or the complete new one.
-// pendingTemporary names the temporary file while one exists.
-const fs::path::value_type* volatile pendingTemporary = nullptr;
-
-#ifdef _WIN32
-// Ctrl-C and Ctrl-Break arrive on a thread of their own. While a temporary file exists the handler
-// only raises a flag and waits; the saving thread sees it between two writes, removes the file and
-// ends the process as an unhandled Ctrl-C would.
-volatile LONG interrupted = 0;
-
-BOOL WINAPI interruptSave(DWORD event) {
-  if (pendingTemporary == nullptr || (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)) {
-    return FALSE;
-  }
-  InterlockedExchange(&interrupted, 1);
-  Sleep(INFINITE);
-  return TRUE;
-}
-
-// The handler never touches the file itself, so nothing needs holding back.
-struct InterruptionsHeld {
-  InterruptionsHeld() {}
-  ~InterruptionsHeld() {}
-};
-
-bool interruptionPending() { return interrupted != 0; }
-
-// Once the temporary file is gone: ends the process if an interruption arrived meanwhile.
-void endIfInterrupted() {
-  if (interrupted != 0) {
-    ExitProcess(STATUS_CONTROL_C_EXIT);
-  }
-}
-
-void watchInterruptions(bool on) {
-  SetConsoleCtrlHandler(interruptSave, on ? TRUE : FALSE);
-}
-#else
-constexpr int interruptions[] = {SIGINT, SIGTERM, SIGHUP};
-struct sigaction previousActions[std::size(interruptions)];
-
-// Async-signal-safe: unlink and raise only. SA_RESETHAND has restored the default action, so the
-// signal raised again ends the process as soon as the handler returns, and the parent sees it.
-extern "C" void removeTemporaryAndEnd(int signal) {
-  if (const char* path = pendingTemporary) {
-    unlink(path);
-  }
-  raise(signal);
-}
-
-// Holds the interruptions back while the temporary file is created, renamed or removed and
-// pendingTemporary changes with it; one that arrives meanwhile is handled when they are let go.
-class InterruptionsHeld {
- public:
-  InterruptionsHeld() {
-    sigset_t held;
-    sigemptyset(&held);
-    for (const int signal : interruptions) {
-      sigaddset(&held, signal);
-    }
-    sigprocmask(SIG_BLOCK, &held, &previous);
-  }
-  ~InterruptionsHeld() { sigprocmask(SIG_SETMASK, &previous, nullptr); }
-  InterruptionsHeld(const InterruptionsHeld&) = delete;
-  InterruptionsHeld& operator=(const InterruptionsHeld&) = delete;
-
- private:
-  sigset_t previous{};
-};
-
-bool interruptionPending() { return false; }  // the signal handler acts at once
-void endIfInterrupted() {}
-
-// Installs the handler for the signals whose action is the default one (an ignored signal, as
-// under nohup, stays ignored), or puts the previous actions back.
-void watchInterruptions(bool on) {
-  for (std::size_t i = 0; i < std::size(interruptions); ++i) {
-    if (!on) {
-      sigaction(interruptions[i], &previousActions[i], nullptr);
-      continue;
-    }
-    struct sigaction action {};
-    action.sa_handler = removeTemporaryAndEnd;
-    action.sa_flags = static_cast<int>(SA_RESETHAND);
-    sigemptyset(&action.sa_mask);
-    sigaction(interruptions[i], nullptr, &previousActions[i]);
-    if (previousActions[i].sa_handler == SIG_DFL) {
-      sigaction(interruptions[i], &action, nullptr);
-    }
-  }
-}
-#endif
-
-// Follows symbolic links, so that saving through a link replaces the file it points to.
-fs::path resolveLinks(fs::path p) {
-  std::error_code error;
-  for (int hops = 0; hops < 40 && fs::is_symlink(p, error); ++hops) {
-    fs::path next = fs::read_symlink(p, error);
-    if (error) {
-      break;
-    }
-    p = next.is_absolute() ? next : p.parent_path() / next;
-  }
-  return p;
-}
-
-// An existing target must be writable in place, as it would be when written directly.
-bool existingTargetWritable(const fs::path& p) {
-  std::error_code error;
-  if (!fs::exists(p, error)) {
-    return true;
-  }
-  if (fs::is_directory(p, error)) {
-    return false;
-  }
-  std::fstream probe(p, std::ios::in | std::ios::out | std::ios::binary);
-  return probe.is_open();
-}
 
 std::string randomSuffix() {
+  static std::mutex lock;
   static std::mt19937_64 generator{std::random_device{}()};
   static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+  const std::lock_guard held(lock);
   std::string suffix;
   for (int i = 0; i < 8; ++i) {
     suffix += digits[generator() % 36];
@@ -187,67 +75,197 @@ std::string temporaryName(const std::string& targetName) {
   return name;
 }
 
-}  // namespace
-
-SafeFileWriter::SafeFileWriter(const std::string& name) : target(resolveLinks(name)) {}
-
-SafeFileWriter::~SafeFileWriter() { discard(); }
-
-bool SafeFileWriter::open() {
-  if (target.filename().empty() || !existingTargetWritable(target)) {
-    return false;
-  }
-  std::error_code error;
-  if (fs::exists(target, error) && !fs::is_regular_file(target, error)) {
-    // A device or pipe (such as /dev/null) cannot be replaced by renaming: write to it directly.
-    descriptor = openExisting(target);
-    direct = descriptor >= 0;
-    return direct;
-  }
-  for (int attempt = 0; attempt < 16 && descriptor < 0; ++attempt) {
-    temporary = target;
-    temporary.replace_filename(temporaryName(target.filename().string()));
-    const InterruptionsHeld held;
-    descriptor = openExclusive(temporary);
-    if (descriptor >= 0) {
-      pendingTemporary = temporary.c_str();
-      watchInterruptions(true);
-    } else if (errno != EEXIST) {
-      break;
-    }
-  }
-  if (descriptor < 0) {
-    temporary.clear();
-    return false;
-  }
-  const fs::file_status existing = fs::status(target, error);
-  if (!error && fs::exists(existing)) {
-    fs::permissions(temporary, existing.permissions(), error);
-  }
-  return true;
-}
-
-bool SafeFileWriter::write(const unsigned char* bytes, std::size_t count) {
+bool writeAll(int fd, const unsigned char* bytes, std::size_t count) {
   while (count > 0) {
-    if (interruptionPending()) {
-      discard();  // removes the temporary file, then ends the process
-    }
-    const long long written = writeSome(descriptor, bytes, count);
+    const long long written = writeSome(fd, bytes, count);
     if (written <= 0) {
       return false;
     }
-    startWriteBack(written);
     bytes += written;
     count -= static_cast<std::size_t>(written);
   }
   return true;
 }
 
+// Copies the whole file open at from to the descriptor to.
+bool copyFile(int from, int to) {
+  if (!rewind(from)) {
+    return false;
+  }
+  unsigned char buffer[1 << 16];
+  for (long long n; (n = readSome(from, buffer, sizeof buffer)) != 0;) {
+    if (n < 0 || !writeAll(to, buffer, static_cast<std::size_t>(n))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+#ifndef _WIN32
+fs::path folderOf(const fs::path& p) { return p.parent_path().empty() ? fs::path(".") : p.parent_path(); }
+
+// A rename is final only once the folder that records it is on the disk.
+void flushFolder(const fs::path& p) {
+  const int fd = ::open(folderOf(p).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    ::fsync(fd);
+    ::close(fd);
+  }
+}
+
+bool isStandardOutput(const struct stat& target) {
+  struct stat out {};
+  return fstat(STDOUT_FILENO, &out) == 0 && out.st_dev == target.st_dev && out.st_ino == target.st_ino;
+}
+
+// The replacement takes the target's owner and group, then its permissions (a change of owner
+// clears the set-id bits), on the open descriptor before any byte is written. False where the
+// owner or group cannot be kept: the target is then written in place instead.
+bool takeIdentity(int fd, const struct stat& target) {
+  struct stat created {};
+  if (fstat(fd, &created) != 0) {
+    return false;
+  }
+  if ((created.st_uid != target.st_uid || created.st_gid != target.st_gid) &&
+      fchown(fd, target.st_uid, target.st_gid) != 0) {
+    return false;
+  }
+  return fchmod(fd, target.st_mode & 07777) == 0;
+}
+#endif
+
+}  // namespace
+
+SafeFileWriter::SafeFileWriter(const std::string& name) : target(pathOf(name)) {}
+
+SafeFileWriter::~SafeFileWriter() { discard(); }
+
+#ifdef _WIN32
+bool SafeFileWriter::open() {
+  std::error_code error;
+  const fs::file_status existing = fs::status(target, error);
+  if (target.filename().empty() || fs::is_directory(existing)) {
+    return false;
+  }
+  if (!fs::exists(existing)) {
+    return openReplacement(false);
+  }
+  if (!fs::is_regular_file(existing)) {
+    return openInPlace(false);
+  }
+  if ((existing.permissions() & fs::perms::owner_write) == fs::perms::none) {
+    return false;
+  }
+  return openReplacement(true) || openInPlace(false);
+}
+#else
+bool SafeFileWriter::open() {
+  if (target.filename().empty()) {
+    return false;
+  }
+  struct stat existing {};
+  if (stat(target.c_str(), &existing) != 0) {
+    struct stat link {};
+    if (errno != ENOENT) {
+      return false;  // a link loop, a name too long, a folder we may not search
+    }
+    // A link to a file not yet there: the kernel creates it through the link, with its checks.
+    return lstat(target.c_str(), &link) == 0 ? openInPlace(true) : openReplacement(false);
+  }
+  if (S_ISDIR(existing.st_mode)) {
+    return false;
+  }
+  if (isStandardOutput(existing)) {
+    return openSpool();  // the file bytes must come after the lines printed before the save
+  }
+  if (!S_ISREG(existing.st_mode)) {
+    return openInPlace(false);  // a device or a pipe: opened once, for writing
+  }
+  if (faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
+    return false;
+  }
+  struct stat link {};
+  const bool throughLink = lstat(target.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
+  const bool folderWritable = faccessat(AT_FDCWD, folderOf(target).c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+  if (!throughLink && existing.st_nlink == 1 && folderWritable && openReplacement(true)) {
+    if (takeIdentity(descriptor, existing)) {
+      return true;
+    }
+    discard();
+  }
+  return openInPlace(false);
+}
+#endif
+
+bool SafeFileWriter::openReplacement(bool keepExisting) {
+  for (int attempt = 0; attempt < 16 && descriptor < 0; ++attempt) {
+    fs::path candidate = target;
+    candidate.replace_filename(pathOf(temporaryName(nameOf(target.filename()))));
+    int error = 0;
+    TemporaryFiles::changeUnderLock(candidate, true, [&] {
+      const int permissions = keepExisting ? privateFilePermissions : newFilePermissions;
+      descriptor = openFile(candidate, O_WRONLY | O_CREAT | O_EXCL, permissions);
+      error = errno;
+      return descriptor >= 0;
+    });
+    if (descriptor >= 0) {
+      temporary = candidate;
+    } else if (error != EEXIST) {
+      break;
+    }
+  }
+  if (descriptor < 0) {
+    return false;
+  }
+#ifdef _WIN32
+  if (keepExisting) {
+    std::error_code ignored;
+    fs::permissions(temporary, fs::status(target, ignored).permissions(), ignored);
+  }
+#endif
+  mode = Mode::replace;
+  return true;
+}
+
+// Opens the target itself, without truncating it: the bytes overwrite it from the start and the
+// length is set at the end, so that a target that is also the input being read loses no byte
+// before it has been read.
+bool SafeFileWriter::openInPlace(bool create) {
+  descriptor = openFile(target, O_WRONLY | (create ? O_CREAT : 0), newFilePermissions);
+  mode = descriptor >= 0 ? Mode::inPlace : Mode::closed;
+  return descriptor >= 0;
+}
+
+// The target is this process's own standard output: the bytes are held in an unnamed temporary
+// file and written out at the commit, after every line printed before the save.
+bool SafeFileWriter::openSpool() {
+  std::FILE* spool = std::tmpfile();
+  if (spool == nullptr) {
+    return false;
+  }
+  descriptor = dup(fileno(spool));
+  std::fclose(spool);
+  mode = descriptor >= 0 ? Mode::spool : Mode::closed;
+  return descriptor >= 0;
+}
+
+bool SafeFileWriter::write(const unsigned char* bytes, std::size_t count) {
+  if (TemporaryFiles::interruptionPending()) {
+    discard();
+    TemporaryFiles::endInterrupted();
+  }
+  if (!writeAll(descriptor, bytes, count)) {
+    return false;
+  }
+  startWriteBack(static_cast<std::int64_t>(count));
+  return true;
+}
+
 // Hands the bytes just written to the disk at once, without waiting: by the time commit flushes
 // the file, most of a large output is on the disk already.
-void SafeFileWriter::startWriteBack(long long bytes) {
+void SafeFileWriter::startWriteBack(std::int64_t bytes) {
 #if defined(__linux__)
-  if (!direct) {
+  if (mode == Mode::replace) {
     sync_file_range(descriptor, writtenBytes, bytes, SYNC_FILE_RANGE_WRITE);
   }
 #endif
@@ -255,54 +273,88 @@ void SafeFileWriter::startWriteBack(long long bytes) {
 }
 
 bool SafeFileWriter::commit() {
-  if (direct) {
-    const bool closed = closeFile(descriptor) == 0;
-    descriptor = -1;
-    return closed;
+  switch (mode) {
+    case Mode::replace: return replaceTarget();
+    case Mode::inPlace: return finishInPlace();
+    case Mode::spool: {
+      std::cout.flush();
+      const bool copied = copyFile(descriptor, 1);
+      return closeDescriptor() && copied;
+    }
+    case Mode::closed: break;
   }
+  return false;
+}
+
+bool SafeFileWriter::replaceTarget() {
   const bool flushed = flushToDisk(descriptor);
-  const bool closed = closeFile(descriptor) == 0;
-  descriptor = -1;
-  if (!flushed || !closed) {
+  if (!closeDescriptor() || !flushed) {
     discard();
     return false;
   }
   std::error_code error;
-  {
-    const InterruptionsHeld held;
+  TemporaryFiles::changeUnderLock(temporary, false, [&] {
     fs::rename(temporary, target, error);
-    if (!error) {
-      forgetTemporary();
-    }
+    return !error;
+  });
+  if (!error) {
+    temporary.clear();
+#ifndef _WIN32
+    flushFolder(target);
+#endif
+    return true;
   }
-  if (error) {
-    discard();
-    return false;
+  // A file mounted over the target's name cannot be replaced; it can be written.
+  if (error == std::errc::device_or_resource_busy || error == std::errc::cross_device_link) {
+    return copyIntoTarget();
   }
-  return true;
+  discard();
+  return false;
 }
 
-// The temporary file is gone (renamed or removed): nothing is left for an interruption to remove.
-void SafeFileWriter::forgetTemporary() {
-  if (!temporary.empty()) {
-    pendingTemporary = nullptr;
-    watchInterruptions(false);
-    temporary.clear();
-    endIfInterrupted();
+// A regular target gets the length written and reaches the disk; a device or pipe is only closed.
+bool SafeFileWriter::finishInPlace() {
+  std::error_code error;
+  const bool regular = fs::is_regular_file(fs::status(target, error));
+  const bool finished = !regular || (truncateTo(descriptor, writtenBytes) && flushToDisk(descriptor));
+  return closeDescriptor() && finished;
+}
+
+// The rename failed after every byte was written: the temporary file's bytes are written into the
+// target in place, then it is removed.
+bool SafeFileWriter::copyIntoTarget() {
+  descriptor = openFile(temporary, O_RDONLY, 0);
+  const int from = descriptor;
+  descriptor = -1;
+  bool copied = from >= 0 && openInPlace(false) && copyFile(from, descriptor) && finishInPlace();
+  if (from >= 0) {
+    closeFile(from);
   }
+  closeDescriptor();
+  discard();
+  return copied;
+}
+
+bool SafeFileWriter::closeDescriptor() {
+  if (descriptor < 0) {
+    return true;
+  }
+  const bool closed = closeFile(descriptor) == 0;
+  descriptor = -1;
+  return closed;
 }
 
 void SafeFileWriter::discard() {
-  if (descriptor >= 0) {
-    closeFile(descriptor);
-    descriptor = -1;
-  }
+  closeDescriptor();
   if (!temporary.empty()) {
-    const InterruptionsHeld held;
-    std::error_code ignored;
-    fs::remove(temporary, ignored);
-    forgetTemporary();
+    TemporaryFiles::changeUnderLock(temporary, false, [this] {
+      std::error_code ignored;
+      fs::remove(temporary, ignored);
+      return true;
+    });
+    temporary.clear();
   }
+  mode = Mode::closed;
 }
 
 }  // namespace velmora

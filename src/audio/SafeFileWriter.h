@@ -4,9 +4,14 @@
 #include <filesystem>
 #include <string>
 
-// Writes a file so that the previous file of that name survives any failure: the bytes go to a
-// new temporary file in the target's folder, which replaces the target only once every write has
-// succeeded and reached the disk. A failed save removes the temporary file.
+// Writes a file so that the previous file of that name survives any failure, while keeping what
+// makes the target what it is. Where the new file can take the target's place unchanged (a
+// regular file with one link, reached by its own name, in a folder we may write to, whose owner,
+// group and permissions the new file can take), the bytes go to a new temporary file beside it,
+// which replaces it by a rename only once every write has succeeded and reached the disk.
+// Otherwise (a link, several hard links, another owner, a device or pipe, a read-only folder, a
+// file the rename cannot replace) the target itself is written in place, as an editor does for
+// such files: the kernel then follows links and checks permissions as for any open.
 
 namespace velmora {
 
@@ -17,24 +22,33 @@ class SafeFileWriter {
   SafeFileWriter& operator=(const SafeFileWriter&) = delete;
   virtual ~SafeFileWriter();
 
-  // Creates the temporary file; false when the target cannot be written (a folder, a read-only
-  // file, a missing folder).
+  // Opens what will be written; false when the target cannot be written (a folder, a read-only
+  // file, a missing folder, a name too long, a link loop). Nothing is written to it yet.
   bool open();
   bool write(const unsigned char* bytes, std::size_t count);
-  // Flushes to disk and renames over the target; false (temporary removed) on any failure.
+  // Makes the bytes written the target's contents, on the disk; false on any failure, with the
+  // temporary file removed.
   bool commit();
   // Closes and removes the temporary file; the target is left as it was.
   void discard();
 
  private:
-  void forgetTemporary();
-  void startWriteBack(long long bytes);
+  enum class Mode { closed, replace, inPlace, spool };
+
+  bool openReplacement(bool keepExisting);
+  bool openInPlace(bool create);
+  bool openSpool();
+  bool replaceTarget();
+  bool finishInPlace();
+  bool copyIntoTarget();
+  bool closeDescriptor();
+  void startWriteBack(std::int64_t bytes);
 
   std::filesystem::path target;
   std::filesystem::path temporary;
   int descriptor = -1;
-  bool direct = false;
-  long long writtenBytes = 0;  // the target is a device or pipe, written in place
+  Mode mode = Mode::closed;
+  std::int64_t writtenBytes = 0;  // bytes written so far: where the next write begins
 };
 
 }  // namespace velmora

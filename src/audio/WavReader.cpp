@@ -2,11 +2,10 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <new>
-#include <vector>
 
-#include "audio/SampleArray.h"
+#include "audio/FileNames.h"
+#include "audio/ProcessExit.h"
 #include "audio/WavHeader.h"
 
 namespace velmora {
@@ -14,13 +13,6 @@ namespace velmora {
 namespace {
 
 constexpr int maxChunkHeaders = 10;
-constexpr std::int64_t decodeBlockBytes = 1 << 20;
-
-WavContents failure(std::string message) {
-  WavContents contents;
-  contents.message = std::move(message);
-  return contents;
-}
 
 std::string riffTagText(const std::array<char, 4>& tag) {
   std::string text;
@@ -35,16 +27,30 @@ std::string riffTagText(const std::array<char, 4>& tag) {
 
 }  // namespace
 
-WavReader::WavReader(std::istream& input, std::int64_t length) : in(input), size(length) {}
+WavReader::WavReader(std::istream& stream, std::int64_t length) : in(&stream), size(length) {}
+
+WavReader::WavReader(const std::string& filename) : in(&file) {
+  std::error_code ignored;
+  const std::filesystem::path path = pathOf(filename);
+  if (std::filesystem::is_directory(path, ignored)) {
+    return;
+  }
+  file.open(path, std::ios::binary);
+  if (file) {
+    file.seekg(0, std::ios::end);
+    size = file.tellg();
+    file.seekg(0, std::ios::beg);
+  }
+}
 
 bool WavReader::readBytes(unsigned char* destination, std::int64_t count) {
   if (count < 0 || position > size || count > size - position) {
     return false;
   }
-  in.clear();
-  in.seekg(position);
-  in.read(reinterpret_cast<char*>(destination), count);
-  if (in.gcount() != count) {
+  in->clear();
+  in->seekg(position);
+  in->read(reinterpret_cast<char*>(destination), count);
+  if (in->gcount() != count) {
     return false;
   }
   position += count;
@@ -63,53 +69,56 @@ bool WavReader::move(std::int64_t delta) {
 
 bool WavReader::nextByteIsZero() {
   unsigned char byte = 1;
-  std::int64_t here = position;
-  bool zero = readBytes(&byte, 1) && byte == 0;
+  const std::int64_t here = position;
+  const bool zero = readBytes(&byte, 1) && byte == 0;
   position = here;
   return zero;
 }
 
-WavContents WavReader::read() {
+std::optional<std::string> WavReader::readHeader() {
+  if (size < 0) {
+    return "I/O error";
+  }
   unsigned char headerBytes[wavHeaderSize];
   if (!readBytes(headerBytes, wavHeaderSize)) {
-    return failure("Can't read WAV Header\n");
+    return "Can't read WAV Header\n";
   }
   const WavHeader header = decodeWavHeader(headerBytes);
   if (!tagIs(header.riffId, "RIFF", 4)) {
-    return failure("Invalid RIFF Format " + riffTagText(header.riffId));
+    return "Invalid RIFF Format " + riffTagText(header.riffId);
   }
   if (!tagIs(header.waveId, "WAVE", 4)) {
-    return failure("Invalid WAVE Format");
+    return "Invalid WAVE Format";
   }
   if (!tagIs(header.fmtId, "fmt", 3)) {
-    return failure("Invalid fmt Format");
+    return "Invalid fmt Format";
   }
   if (header.fmtFormat != 1) {
-    return failure("Invalid wav fmtFormat");
+    return "Invalid wav fmtFormat";
   }
   if (header.nBitsPerSample != 8 && header.nBitsPerSample != 16) {
-    return failure("Invalid wav nBitsPerSample");
+    return "Invalid wav nBitsPerSample";
   }
   if (!move(static_cast<std::int64_t>(header.fmtSize) - 16)) {
-    return failure("Seek Error!");
+    return "Seek Error!";
   }
 
   // The chunk walk: up to ten chunk headers after fmt, every read checked against the file's end.
   ChunkHeader chunk;
   for (int counter = 1;; ++counter) {
     if (counter > maxChunkHeaders) {
-      return failure("too many chunks");
+      return "too many chunks";
     }
     unsigned char chunkBytes[chunkHeaderSize];
     if (!readBytes(chunkBytes, chunkHeaderSize)) {
-      return failure("Can't read chunk");
+      return "Can't read chunk";
     }
     chunk = decodeChunkHeader(chunkBytes);
     if (tagIs(chunk.chunkId, "data", 4)) {
       break;
     }
     if (!move(chunk.chunkSize)) {
-      return failure("Seek Error!");
+      return "Seek Error!";
     }
     // Writers pad odd-sized chunks with a zero byte; files that omit it still load.
     if (chunk.chunkSize > 0 && chunk.chunkSize % 2 == 1 && nextByteIsZero()) {
@@ -117,81 +126,45 @@ WavContents WavReader::read() {
     }
   }
 
-  WavContents contents;
-  if (!decodeSamples(contents, chunk.chunkSize, header.nBitsPerSample)) {
-    return contents;
+  // A negative size is what the whole-file reader could not allocate; a size past the end of the
+  // file is known to fail before any sample is read.
+  if (chunk.chunkSize < 0) {
+    return std::string("Exception ") + std::bad_array_new_length().what();
   }
-  contents.bitspersample = header.nBitsPerSample;
-  contents.samplerate = static_cast<double>(header.nSamplesPerSec);
-  contents.channels = static_cast<std::int16_t>(header.nChannels);
-  contents.ok = true;
-  return contents;
+  if (position > size || chunk.chunkSize > size - position) {
+    return "Can't read signal data\n";
+  }
+  format.bitspersample = header.nBitsPerSample;
+  format.samplerate = static_cast<double>(header.nSamplesPerSec);
+  format.channels = static_cast<std::int16_t>(header.nChannels);
+  format.nosamples = chunk.chunkSize / (header.nBitsPerSample / 8);
+  return std::nullopt;
 }
 
-// Decodes the data chunk block by block straight into the sample array, which is allocated once
-// at its final size after the chunk's size has been checked against what is left of the file.
-bool WavReader::decodeSamples(WavContents& contents, std::int32_t dataSize, std::int16_t bits) {
-  if (dataSize < 0) {
-    contents.message = std::string("Exception ") + std::bad_array_new_length().what();
+bool WavReader::readBlock(SampleBlock& block) {
+  const std::int64_t count = std::min<std::int64_t>(format.nosamples - decoded, blockSamples);
+  if (count <= 0) {
     return false;
   }
-  if (position > size || dataSize > size - position) {
-    contents.message = "Can't read signal data\n";
-    return false;
+  const int width = format.bitspersample / 8;
+  bytes.resize(static_cast<std::size_t>(count * width));
+  if (!readBytes(bytes.data(), count * width)) {
+    throw Failure{"Can't read signal data\n", exitFileFailure};
   }
-  const int width = bits / 8;
-  const std::int32_t count = dataSize / width;
-  std::vector<unsigned char> block;
-  try {
-    contents.samples = allocateSamples(static_cast<std::size_t>(count));
-    block.resize(static_cast<std::size_t>(std::min<std::int64_t>(dataSize, decodeBlockBytes)));
-  } catch (const std::exception& e) {
-    contents.samples.reset();
-    contents.message = std::string("Exception ") + e.what();
-    return false;
-  }
-  double* out = contents.samples.get();
-  std::int64_t remaining = dataSize;
-  while (remaining > 0) {
-    const std::int64_t bytes = std::min<std::int64_t>(remaining, decodeBlockBytes);
-    if (!readBytes(block.data(), bytes)) {
-      contents.samples.reset();
-      contents.message = "Can't read signal data\n";
-      return false;
+  block.resize(static_cast<std::size_t>(count));
+  double* out = block.data();
+  const unsigned char* b = bytes.data();
+  if (width == 2) {
+    for (std::int64_t v = 0; v < count; ++v) {
+      out[v] = static_cast<double>(static_cast<std::int16_t>(readLe16(b + 2 * v)));
     }
-    const std::int64_t values = bytes / width;
-    if (width == 2) {
-      for (std::int64_t v = 0; v < values; ++v) {
-        *out++ = static_cast<double>(static_cast<std::int16_t>(readLe16(&block[2 * static_cast<std::size_t>(v)])));
-      }
-    } else {
-      for (std::int64_t v = 0; v < values; ++v) {
-        *out++ = static_cast<double>(block[static_cast<std::size_t>(v)]);
-      }
+  } else {
+    for (std::int64_t v = 0; v < count; ++v) {
+      out[v] = static_cast<double>(b[v]);
     }
-    remaining -= bytes;
   }
-  contents.nosamples = count;
+  decoded += count;
   return true;
-}
-
-WavContents readWavFile(const std::string& filename) {
-  std::error_code ignored;
-  if (std::filesystem::is_directory(filename, ignored)) {
-    return failure("I/O error");
-  }
-  std::ifstream file(filename, std::ios::binary);
-  if (!file) {
-    return failure("I/O error");
-  }
-  file.seekg(0, std::ios::end);
-  const std::streamoff length = file.tellg();
-  file.seekg(0, std::ios::beg);
-  if (length < 0) {
-    return failure("I/O error");
-  }
-  WavReader reader(file, length);
-  return reader.read();
 }
 
 }  // namespace velmora

@@ -1,46 +1,52 @@
 #pragma once
 
 #include <cstdint>
+#include <fstream>
 #include <istream>
-#include <memory>
+#include <optional>
 #include <string>
 
-// Reads a PCM WAV file held in a stream into an array of doubles. It reports failure with the
-// message the program prints instead of ending the process, so that the same walk serves the
-// program's load and a fuzz harness over bytes in memory.
+#include "audio/AudioSignal.h"
+#include "audio/BlockQueue.h"
+
+// Reads a PCM WAV file: first its header and the chunk walk up to the sample data, then the
+// samples a block at a time, decoded to doubles. The header's failures come back as the message
+// the program prints; the same walk serves the program and a fuzz harness over bytes in memory.
 
 namespace velmora {
 
-struct WavContents {
-  bool ok = false;
-  std::string message;  // the failure's message line, when !ok
-  double samplerate = 0.0;
-  std::int16_t channels = 0;
-  std::int16_t bitspersample = 0;
-  std::int32_t nosamples = 0;
-  std::shared_ptr<double[]> samples;
-};
-
 class WavReader {
  public:
-  // in must be positioned at the first byte of the file; size is the file's length in bytes.
+  static constexpr std::int64_t blockSamples = 1 << 14;
+
+  // A stream positioned at the first byte of the file, size bytes long.
   WavReader(std::istream& in, std::int64_t size);
+  // A file on disk; one that cannot be opened fails readHeader with "I/O error".
+  explicit WavReader(const std::string& filename);
+  WavReader(const WavReader&) = delete;
+  WavReader& operator=(const WavReader&) = delete;
   virtual ~WavReader() = default;
 
-  WavContents read();
+  // Checks the header and walks the chunks to the first byte of the sample data, every read
+  // checked against what is left of the file: the failure's message, or nothing.
+  std::optional<std::string> readHeader();
+  const SignalFormat& getFormat() const { return format; }
+  // Decodes the next samples into block (at most blockSamples); false after the last one. A read
+  // that fails throws Failure, "Can't read signal data".
+  bool readBlock(SampleBlock& block);
 
  private:
   bool readBytes(unsigned char* destination, std::int64_t count);
   bool move(std::int64_t delta);
   bool nextByteIsZero();
-  bool decodeSamples(WavContents& contents, std::int32_t dataSize, std::int16_t bits);
 
-  std::istream& in;
-  std::int64_t size;
+  std::ifstream file;
+  std::istream* in;
+  std::int64_t size = -1;
   std::int64_t position = 0;  // our own read position: seeking never depends on the stream type
+  SignalFormat format;
+  std::int64_t decoded = 0;   // samples decoded so far
+  std::vector<unsigned char> bytes;
 };
-
-// Loads a whole file from disk through WavReader; "I/O error" when it cannot be opened.
-WavContents readWavFile(const std::string& filename);
 
 }  // namespace velmora

@@ -1,9 +1,11 @@
 #include "cli/Driver.h"
 
+#include <csignal>
 #include <iostream>
 #include <string_view>
 
 #include "audio/ProcessExit.h"
+#include "audio/TemporaryFiles.h"
 #include "cli/OptionParser.h"
 #include "cli/Settings.h"
 #include "dsp/AudioProcessor.h"
@@ -44,17 +46,12 @@ void printUsage(std::string programName) {
 
 void processFile(std::string inputName, std::string outputName, double threshold, double slope,
                  double tla, double twnd, double tatt, double trel, bool truncate, bool compress,
-                 bool boostBass) {
-  AudioProcessor processor(inputName);
+                 bool boostBass, double& bassState) {
+  AudioProcessor processor(inputName, bassState);
   if (compress) {
-    std::cout << "Compressing: " << inputName << std::endl;
     processor.applyCompressor(threshold, slope, tla, twnd, tatt, trel, truncate);
   }
   if (boostBass) {
-    if (compress) {
-      processor.useOutputAsInput();
-    }
-    std::cout << "Boosting bass" << std::endl;
     processor.applyBassBoost(bassSmoothing, bassOutputGain, bassGain);
   }
   if (outputName.empty()) {
@@ -64,6 +61,11 @@ void processFile(std::string inputName, std::string outputName, double threshold
 }
 
 void runCommandLine(int argc, char** argv) {
+  TemporaryFiles::watchInterruptions();
+#ifdef SIGXFSZ
+  // A write past the file-size limit fails like any other write, and the save reports it.
+  std::signal(SIGXFSZ, SIG_IGN);
+#endif
   printVersion();
   printBanner();
   const std::string programName = argc > 0 ? argv[0] : "";
@@ -73,12 +75,13 @@ void runCommandLine(int argc, char** argv) {
   }
   OptionParser parser;
   Settings settings;
+  double bassState = 0.0;  // the bass boost's filter state carries on from file to file
   for (int index = 1; index < argc; ++index) {
     const std::string argument = argv[index];
     if (argument.empty() || argument.front() != '-') {
       const Settings& s = settings;
       processFile(withoutQuotes(argument), s.outputName, s.threshold, s.slope, s.tla, s.twnd,
-                  s.tatt, s.trel, s.truncate, s.compress, s.boostBass);
+                  s.tatt, s.trel, s.truncate, s.compress, s.boostBass, bassState);
       continue;
     }
     const char letter = argument.size() > 1 ? argument[1] : '\0';

@@ -3,7 +3,8 @@
 #include <string>
 
 // The program's control flow: the start-up texts, the walk over the command line, and the
-// load-process-save sequence of one input file.
+// load-process-save sequence of one input file. The bass boost's filter state is the one piece of
+// processing state that carries on from one file to the next.
 
 namespace velmora {
 
@@ -13,7 +14,7 @@ void printUsage(std::string programName);
 
 void processFile(std::string inputName, std::string outputName, double threshold, double slope,
                  double tla, double twnd, double tatt, double trel, bool truncate, bool compress,
-                 bool boostBass);
+                 bool boostBass, double& bassState);
 
 // Walks the arguments from left to right and ends the process; never returns.
 [[noreturn]] void runCommandLine(int argc, char** argv);

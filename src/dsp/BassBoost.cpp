@@ -1,7 +1,9 @@
 #include "dsp/BassBoost.h"
 
+#include <algorithm>
 #include <cstdint>
-#include <span>
+
+#include "audio/ProcessExit.h"
 
 namespace velmora {
 
@@ -9,24 +11,21 @@ BassBoost::BassBoost(double smooth, double output, double bass, double state)
     : smoothing(smooth), outputGain(output), bassGain(bass), scale(1 / (smooth + 1)), y(state) {}
 
 void BassBoost::run(AudioSignal& input, OutputSignal& output) {
-  const std::int64_t samples = input.getNoSamples() / 2 * 2;
-  if (samples <= 0) {
-    return;
+  auto remaining = static_cast<std::size_t>(std::max(0, input.getNoSamples() / 2 * 2));
+  // A local copy of the filter's numbers, so that they stay in registers through the loop.
+  BassBoost filter(smoothing, outputGain, bassGain, y);
+  SampleBlock block;
+  while (remaining > 0 && input.takeBlock(block)) {
+    block.resize(std::min(block.size(), remaining));  // a last odd sample is dropped
+    for (double& x : block) {
+      x = filter.step(x);
+    }
+    remaining -= block.size();
+    remember(block.data(), block.size());
+    output.appendBlock(std::move(block));
   }
-  output.reserveOver(input, samples);
-  const std::span<const double> x = input.ahead();
-  if (static_cast<std::int64_t>(x.size()) < samples) {
-    runDirect(input, output);  // a cursor past the start: rci's zeros past the end apply
-    return;
-  }
-  input.advance(static_cast<std::int32_t>(samples));
-  const double* in = x.data();
-  double* out = output.extend(samples).data();  // may be in's own array, one step behind
-  // A local copy of the filter: as far as the compiler knows, out may point at this object, so
-  // without it every step would store and reload the state and the coefficients.
-  BassBoost filter(*this);
-  for (std::int64_t i = 0; i < samples; ++i) {
-    out[i] = filter.step(in[i]);
+  if (remaining > 0) {
+    throw Failure{"Can't read signal data\n", exitFileFailure};  // the reader reports why
   }
   y = filter.y;
 }
@@ -34,8 +33,21 @@ void BassBoost::run(AudioSignal& input, OutputSignal& output) {
 void BassBoost::runDirect(AudioSignal& input, OutputSignal& output) {
   const std::int64_t pairs = input.getNoSamples() / 2;
   for (std::int64_t i = 0; i < pairs; ++i) {
-    output.append(step(input.rci()));
-    output.append(step(input.rci()));
+    const double outa = step(input.rci());
+    const double outb = step(input.rci());
+    output.append(outa);
+    output.append(outb);
+    const double both[] = {outa, outb};
+    remember(both, 2);
+  }
+}
+
+void BassBoost::remember(const double* outputs, std::size_t count) {
+  const std::size_t kept = 2 * reportedPairs;
+  const std::size_t taken = std::min(count, kept);
+  recent.insert(recent.end(), outputs + (count - taken), outputs + count);
+  while (recent.size() > kept) {
+    recent.pop_front();
   }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <deque>
+
 #include "audio/AudioSignal.h"
 #include "audio/OutputSignal.h"
 
@@ -11,6 +13,9 @@ namespace velmora {
 
 class BassBoost {
  public:
+  // The outputs of the last pairs are kept for the debug lines.
+  static constexpr std::size_t reportedPairs = 99;
+
   BassBoost(double smoothing, double outputGain, double bassGain, double state);
   virtual ~BassBoost() = default;
 
@@ -19,20 +24,25 @@ class BassBoost {
     return (y * bassGain + sample) * outputGain;
   }
 
-  // Filters the input's pairs from its cursor into output, writing over input's array when input
-  // alone holds it: one loop over the array with its bounds checked once.
+  // Filters the input's pairs into output a whole block at a time, each block filtered where it
+  // stands and handed on.
   void run(AudioSignal& input, OutputSignal& output);
   // The same pass as the definition states it, a sample at a time through rci and append.
   void runDirect(AudioSignal& input, OutputSignal& output);
 
   double state() const { return y; }
+  // The outputs of the last reportedPairs pairs (all of them when there were fewer).
+  const std::deque<double>& lastOutputs() const { return recent; }
 
  private:
+  void remember(const double* outputs, std::size_t count);
+
   double smoothing;
   double outputGain;
   double bassGain;
   double scale;  // 1 / (smoothing + 1)
   double y;
+  std::deque<double> recent;
 };
 
 }  // namespace velmora

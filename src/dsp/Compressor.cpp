@@ -10,8 +10,6 @@ namespace velmora {
 
 namespace {
 
-constexpr double largestIntegerSample = 32768.0;
-
 // Times to sample counts truncate toward zero; values beyond 32 bits saturate instead of
 // wrapping into a negative count.
 std::int32_t toCount(double samples) {
@@ -47,11 +45,8 @@ void Compressor::run(AudioSignal& input, OutputSignal& output, WindowMethod meth
   if (pairs <= 0) {
     return;
   }
-  // The running loop indexes the input from its start, where a stage's cursor stands.
-  const bool fromStart = input.ahead().size() == static_cast<std::size_t>(input.getNoSamples());
-  const bool running = fromStart && (method == WindowMethod::running ||
-                                     (method == WindowMethod::automatic && runningSumIsExact(input)));
-  output.reserveOver(input, 2 * pairs);  // after the check: it forgets what is known of the samples
+  const bool running = method == WindowMethod::running ||
+                       (method == WindowMethod::automatic && input.holdsWholeNumbers() && ln >= 0);
   if (running) {
     runRunning(input, output, pairs);
   } else {
@@ -61,7 +56,7 @@ void Compressor::run(AudioSignal& input, OutputSignal& output, WindowMethod meth
 
 // The definition: every pair sums its window afresh through the signal's reads. A term adds
 // nothing when k reaches the pairs not yet finished, or when its samples would lie at or past
-// the end of the input. Each output overwrites at most a sample already read.
+// the end of the input.
 void Compressor::runDirect(AudioSignal& input, OutputSignal& output, std::int64_t pairs) const {
   const std::int64_t n = input.getNoSamples();
   double level = 0.0;
@@ -84,65 +79,62 @@ void Compressor::runDirect(AudioSignal& input, OutputSignal& output, std::int64_
   }
 }
 
-// The same windows as a running sum. Pair i sums the terms m in [back, front) with
-// back = 2i + 2 + Ln and front bounded by the window length, by the pairs not yet finished
-// (m < i + 2 + P) and by the end of the input (m + 1 < N); both only move forward.
+// The same windows as a running sum over the samples held from the stream. Pair i sums the terms
+// m in [back, front) with back = 2i + 2 + Ln and front bounded by the window length, by the pairs
+// not yet finished (m < i + 2 + P) and by the end of the input (m + 1 < N); both only move
+// forward. A window whose exact sum reaches 2^53 quarters is summed directly instead.
 //
 // Pairs go through in blocks: first the window levels of the whole block, then pair by pair the
 // smoothing, the one step that depends on the pair before, with the gain and the outputs. Every
 // value is the same arithmetic on the same operands as pair by pair; the split only lets the
-// processor overlap the divisions and square roots of many pairs. The levels of a block read
-// samples from 2 * first + Ln on, which no output has overwritten yet.
+// processor overlap the divisions and square roots of many pairs.
 void Compressor::runRunning(AudioSignal& input, OutputSignal& output, std::int64_t pairs) const {
   constexpr std::int64_t blockPairs = 256;
   std::array<double, blockPairs> rms{};
-  const std::span<const double> x = input.ahead();
-  input.advance(static_cast<std::int32_t>(2 * pairs));
-  double* out = output.extend(2 * pairs).data();  // may be x's own array
-  const auto n = static_cast<std::int64_t>(x.size());
-  WindowSum sum(x, 2 + std::int64_t{ln});
-  // A local copy, so that the coefficients stay in registers: as far as the compiler knows, out
-  // may point at this object.
+  const std::int64_t n = input.getNoSamples();
+  // A local copy, so that the coefficients stay in registers: as far as the compiler knows, the
+  // output slots may alias this object.
   const Compressor stage(*this);
+  WindowSum sum(2 + std::int64_t{ln});
+  const auto frontOf = [&](std::int64_t i, std::int64_t back) {
+    return std::min({back + stage.wn, i + 2 + pairs, n - 1});
+  };
   double level = 0.0;
+  std::span<double> slots;
+  std::size_t used = 0;
+  std::int64_t unwritten = 2 * pairs;
+  const auto put = [&](double v) {
+    if (used == slots.size()) {
+      slots = output.extend(unwritten);
+      used = 0;
+    }
+    slots[used++] = v;
+    --unwritten;
+  };
   for (std::int64_t first = 0; first < pairs; first += blockPairs) {
-    const std::int64_t used = std::min(blockPairs, pairs - first);
-    for (std::int64_t b = 0; b < used; ++b) {
+    const std::int64_t count = std::min(blockPairs, pairs - first);
+    const std::int64_t last = first + count - 1;
+    // Each term m reads the samples m and m + 1; the pairs read their own two.
+    input.holdUntil(std::max(2 * last + 2, frontOf(last, 2 * last + 2 + stage.ln) + 1));
+    const std::int64_t from = std::min(sum.getBack(), 2 * first);
+    sum.readFrom(input.heldAt(from), from);
+    for (std::int64_t b = 0; b < count; ++b) {
       const std::int64_t i = first + b;
       const std::int64_t back = 2 * i + 2 + stage.ln;
-      sum.slideTo(back, std::min({back + stage.wn, i + 2 + pairs, n - 1}));
-      rms[static_cast<std::size_t>(b)] = sum.value();
+      sum.slideTo(back, frontOf(i, back));
+      rms[static_cast<std::size_t>(b)] = sum.isExact() ? sum.value()
+                                                       : WindowSum::direct(input.heldAt(back), back, sum.getFront());
     }
-    for (std::int64_t b = 0; b < used; ++b) {
+    for (std::int64_t b = 0; b < count; ++b) {
       rms[static_cast<std::size_t>(b)] = stage.detect(rms[static_cast<std::size_t>(b)]);
     }
-    for (std::int64_t i = first; i < first + used; ++i) {
-      const auto at = static_cast<std::size_t>(2 * i);
-      level = stage.finishPair(level, rms[static_cast<std::size_t>(i - first)], x[at], x[at + 1],
-                         [&out](double v) { *out++ = v; });
+    for (std::int64_t i = first; i <= last; ++i) {
+      const double* pair = input.heldAt(2 * i);
+      level = stage.finishPair(level, rms[static_cast<std::size_t>(i - first)], pair[0], pair[1], put);
     }
+    input.release(std::min(sum.getBack(), 2 * (last + 1)));
   }
-}
-
-// The running sum needs whole-number samples, a look-ahead that keeps its reads ahead of the
-// cursor, and windows that stay exact. A loaded file's samples are known to be whole numbers of
-// its bit depth; an array of unknown origin is checked sample by sample.
-bool Compressor::runningSumIsExact(const AudioSignal& input) const {
-  if (ln < 0) {
-    return false;
-  }
-  const double known = input.knownIntegerBound();
-  if (known > 0 && WindowSum::isExact(known, wn)) {
-    return true;
-  }
-  double largest = 0.0;
-  for (const double x : input.ahead()) {
-    if (!(x == std::trunc(x) && std::fabs(x) <= largestIntegerSample)) {
-      return false;
-    }
-    largest = std::max(largest, std::fabs(x));
-  }
-  return WindowSum::isExact(largest, wn);
+  input.advance(2 * pairs);
 }
 
 }  // namespace velmora

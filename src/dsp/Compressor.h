@@ -25,16 +25,17 @@ struct CompressorSettings {
 
 class Compressor {
  public:
-  // How the window sums are formed. Both give the same doubles wherever the running sum is
-  // exact; the running sum is linear in the input length, the direct sum re-adds the window for
-  // every pair through the signal's reads, as the definition states it.
+  // How the window sums are formed. Both give the same doubles on whole-number samples; the
+  // running sum is linear in the input length, the direct sum re-adds the window for every pair
+  // through the signal's reads, as the definition states it.
   enum class WindowMethod { automatic, direct, running };
 
   Compressor(const CompressorSettings& settings, double samplerate);
   virtual ~Compressor() = default;
 
-  // Compresses input from its first sample into output, writing over input's array when input
-  // alone holds it.
+  // Compresses input from its first sample into output. automatic takes the running sums where
+  // the input is known to hold whole numbers and the look-ahead keeps the windows ahead of the
+  // cursor, and the direct sums otherwise.
   void run(AudioSignal& input, OutputSignal& output, WindowMethod method = WindowMethod::automatic) const;
 
   std::int32_t lookahead() const { return ln; }
@@ -74,7 +75,6 @@ class Compressor {
   }
   void runDirect(AudioSignal& input, OutputSignal& output, std::int64_t pairs) const;
   void runRunning(AudioSignal& input, OutputSignal& output, std::int64_t pairs) const;
-  bool runningSumIsExact(const AudioSignal& input) const;
 
   double t;
   double s;

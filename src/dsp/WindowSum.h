@@ -2,24 +2,31 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <span>
 
 // The compressor's window sum as a running sum: as the window slides forward, terms enter at the
 // front and leave at the back, instead of the whole window being added up again for every pair.
 //
 // Term m stands for the samples m and m + 1 and is (0.5a + 0.5b)^2. On whole-number samples it is
 // kept as the integer (a + b)^2, four times its value, so adding and removing terms is exact.
-// The direct sum adds the same terms as doubles: each is a multiple of a quarter, and while every
-// partial sum stays below 2^53 quarters (isExact) each of its additions is exact too. Both sums
-// are then the same number, and value() gives the direct sum's double bit for bit.
+// The direct sum adds the same terms as doubles: each is a multiple of a quarter, and while the
+// sum stays below 2^53 quarters (isExact) each of its additions is exact too, since its partial
+// sums only grow. Both sums are then the same number, and value() gives the direct sum's double
+// bit for bit. A window above that bound must be summed directly.
 
 namespace velmora {
 
 class WindowSum {
  public:
-  // A window of no terms that starts at term start; samples must be whole numbers.
-  WindowSum(std::span<const double> samples, std::int64_t start);
+  // A window of no terms that starts at term start.
+  explicit WindowSum(std::int64_t start) : back(start), front(start) {}
   virtual ~WindowSum() = default;
+
+  // Where the samples are read from: x points at sample first; every sample the next slides read
+  // (from the back of the window on) must lie there. Samples must be whole numbers.
+  void readFrom(const double* x, std::int64_t first) {
+    samples = x;
+    origin = first;
+  }
 
   // Slides the window to the terms [back, front). Both ends only move forward; a front behind
   // the back leaves the window empty.
@@ -35,19 +42,25 @@ class WindowSum {
   }
 
   double value() const { return static_cast<double>(quadruple) * 0.25; }
+  // Whether value() is the direct sum's double: the exact sum lies below 2^53 quarters.
+  bool isExact() const { return quadruple < exactQuarters; }
+  std::int64_t getBack() const { return back; }
+  std::int64_t getFront() const { return front; }
 
-  // Whether windows of terms terms, on samples no larger than largest in magnitude, stay below
-  // 2^53 quarters, so that the running and the direct sums agree.
-  static bool isExact(double largest, std::int32_t terms);
+  // The direct sum of the terms [from, to), in order, as doubles: what the definition computes.
+  static double direct(const double* x, std::int64_t from, std::int64_t to);
 
  private:
+  static constexpr std::int64_t exactQuarters = std::int64_t{1} << 53;
+
   std::int64_t term(std::int64_t m) const {
-    const auto at = static_cast<std::size_t>(m);
-    const auto pairSum = static_cast<std::int64_t>(x[at]) + static_cast<std::int64_t>(x[at + 1]);
+    const double* at = samples + (m - origin);
+    const auto pairSum = static_cast<std::int64_t>(at[0]) + static_cast<std::int64_t>(at[1]);
     return pairSum * pairSum;
   }
 
-  std::span<const double> x;
+  const double* samples = nullptr;
+  std::int64_t origin = 0;
   std::int64_t back;
   std::int64_t front;
   std::int64_t quadruple = 0;

@@ -7,9 +7,11 @@
 
 namespace velmora::test {
 
-std::vector<double> referenceCompressor(const std::vector<double>& x, const CompressorSettings& c, double rate) {
+std::vector<double> referenceCompressor(const std::vector<double>& x, const CompressorSettings& c, double rate,
+                                        std::size_t computed) {
   const auto n = static_cast<std::int64_t>(x.size());
   const std::int64_t pairs = n / 2;
+  const auto last = static_cast<std::int64_t>(std::min<std::size_t>(computed, static_cast<std::size_t>(pairs)));
   const double r = std::trunc(rate);
   const double t = c.threshold * 0.01;
   const double s = (c.slope / 100) * 0.01;
@@ -20,7 +22,7 @@ std::vector<double> referenceCompressor(const std::vector<double>& x, const Comp
   const auto at = [&x](std::int64_t index) { return x[static_cast<std::size_t>(index)]; };
   double level = 0.0;
   std::vector<double> out;
-  for (std::int64_t i = 0; i < pairs; ++i) {
+  for (std::int64_t i = 0; i < last; ++i) {
     double sum = 0;
     for (std::int64_t k = ln; k < std::int64_t{ln} + wn && k < pairs - i && 2 * i + 3 + k < n; ++k) {
       const double mean = 0.5 * at(2 * i + 2 + k) + 0.5 * at(2 * i + 3 + k);

@@ -12,8 +12,10 @@
 namespace velmora::test {
 
 // Every pair re-sums its whole window; a term adds nothing once k reaches the pairs not yet
-// finished, or once its samples would lie past the end of the input.
-std::vector<double> referenceCompressor(const std::vector<double>& x, const CompressorSettings& c, double rate);
+// finished, or once its samples would lie past the end of the input. Only the first pairs when
+// pairs is given.
+std::vector<double> referenceCompressor(const std::vector<double>& x, const CompressorSettings& c, double rate,
+                                        std::size_t pairs = SIZE_MAX);
 
 // The bass boost over the pairs of x, continuing from the filter state y.
 std::vector<double> referenceBass(const std::vector<double>& x, double& y);

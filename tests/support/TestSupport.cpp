@@ -1,5 +1,6 @@
 #include "support/TestSupport.h"
 
+#include <grp.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -51,19 +52,25 @@ std::pair<std::string, int> endingOf(const std::function<void()>& action) {
   return ending;
 }
 
-AudioSignal signalOf(const std::vector<double>& samples, double rate) {
-  static const TempDir folder;
-  const fs::path file = folder / "one-sample.wav";
-  writeFile(file, wavBytes({}, pcm16({0, 0})));
-  CoutCapture quiet;
-  AudioSignal signal(file.string());
-  std::shared_ptr<double[]> array(new double[samples.size() + 1]);
-  std::copy(samples.begin(), samples.end(), array.get());
-  array[samples.size()] = -99999.0;  // a guard just past the end, which no read may return
-  signal.setInBuff(array);
-  signal.setNoSamples(static_cast<std::int32_t>(samples.size()));
-  signal.setSampleRate(rate);
-  return signal;
+std::unique_ptr<BlockQueue> streamOf(const std::vector<double>& samples, std::size_t blockSize) {
+  auto stream = std::make_unique<BlockQueue>(samples.size() / blockSize + 2);
+  for (std::size_t at = 0; at < samples.size(); at += blockSize) {
+    const auto begin = samples.begin() + static_cast<std::ptrdiff_t>(at);
+    stream->push(SampleBlock(begin, begin + static_cast<std::ptrdiff_t>(std::min(blockSize, samples.size() - at))));
+  }
+  stream->close();
+  return stream;
+}
+
+std::unique_ptr<BlockQueue> emptyStream() { return std::make_unique<BlockQueue>(std::size_t{1} << 20); }
+
+std::vector<double> samplesIn(BlockQueue& stream) {
+  std::vector<double> samples;
+  stream.close();
+  for (SampleBlock block; stream.pop(block);) {
+    samples.insert(samples.end(), block.begin(), block.end());
+  }
+  return samples;
 }
 
 const ProgramUnderTest& programUnderTest() {
@@ -102,7 +109,7 @@ std::string withPlainLineEnds(const std::string& text) {
 }
 
 RunningProgram::RunningProgram(const fs::path& folder, const std::vector<std::string>& arguments,
-                               const std::string& input, long fileSizeLimit) {
+                               const std::string& input, long fileSizeLimit, bool asNobody) {
   int toChild[2];
   int fromChild[2];
   if (pipe(toChild) != 0 || pipe(fromChild) != 0) {
@@ -117,7 +124,9 @@ RunningProgram::RunningProgram(const fs::path& folder, const std::vector<std::st
     if (fileSizeLimit >= 0) {
       const rlimit limit{static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
       setrlimit(RLIMIT_FSIZE, &limit);
-      signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead of ending the process
+    }
+    if (asNobody && (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0)) {
+      _exit(126);
     }
     std::vector<std::string> copies = programUnderTest().command;
     copies.insert(copies.end(), arguments.begin(), arguments.end());

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "audio/AudioSignal.h"
+#include "audio/BlockQueue.h"
 #include "support/WavBytes.h"
 
 // Shared helpers of the tests: temporary folders, captured console output, intercepted process
@@ -50,9 +51,11 @@ class CoutCapture {
 // What action printed and its exit status, when it ends the process; "returned" and 0 otherwise.
 std::pair<std::string, int> endingOf(const std::function<void()>& action);
 
-// A signal holding samples (and a guard value past them), made by the hand-over setters from a
-// loaded file.
-AudioSignal signalOf(const std::vector<double>& samples, double rate = 44100.0);
+// A closed stream that holds samples in blocks of blockSize, read by a stage without another
+// thread; and everything a stage handed on to a stream.
+std::unique_ptr<BlockQueue> streamOf(const std::vector<double>& samples, std::size_t blockSize);
+std::unique_ptr<BlockQueue> emptyStream();
+std::vector<double> samplesIn(BlockQueue& stream);
 
 // The program the end-to-end tests run: the native build, or the Windows build under Wine when
 // VELMORA_WINDOWS_PROGRAM names it.
@@ -76,8 +79,9 @@ struct RunResult {
 // caps the bytes any file of the program may reach.
 class RunningProgram {
  public:
+  // asNobody: the program runs as the unprivileged user nobody (the caller must be root).
   RunningProgram(const std::filesystem::path& folder, const std::vector<std::string>& arguments,
-                 const std::string& input = "", long fileSizeLimit = -1);
+                 const std::string& input = "", long fileSizeLimit = -1, bool asNobody = false);
   int pid() const { return child; }
   // Whether it has not ended yet (an ended one stays to be collected by finish()).
   bool isRunning() const;
@@ -91,8 +95,11 @@ class RunningProgram {
 };
 
 inline RunResult runProgram(const std::filesystem::path& folder, const std::vector<std::string>& arguments,
-                            const std::string& input = "", long fileSizeLimit = -1) {
-  return RunningProgram(folder, arguments, input, fileSizeLimit).finish();
+                            const std::string& input = "", long fileSizeLimit = -1, bool asNobody = false) {
+  return RunningProgram(folder, arguments, input, fileSizeLimit, asNobody).finish();
 }
+
+// The user and group ids of nobody.
+inline constexpr unsigned nobody = 65534;
 
 }  // namespace velmora::test

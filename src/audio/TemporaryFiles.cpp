@@ -1,0 +1,127 @@
+#include "audio/TemporaryFiles.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <thread>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <pthread.h>
+#include <unistd.h>
+
+#include <csignal>
+#endif
+
+namespace velmora {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Registry {
+  std::mutex lock;
+  std::vector<fs::path> alive;
+};
+
+// Never destroyed: the interruption's thread may use it while the process ends.
+Registry& registry() {
+  static Registry* const instance = new Registry;
+  return *instance;
+}
+
+#ifdef _WIN32
+std::atomic<bool> interrupted{false};
+
+// Ctrl-C and Ctrl-Break arrive on a thread of their own. With no save alive the default handler
+// ends the process; otherwise this one raises the flag and waits for a save to end it.
+BOOL WINAPI interruptSaves(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) {
+    return FALSE;
+  }
+  {
+    const std::lock_guard held(registry().lock);
+    if (registry().alive.empty()) {
+      return FALSE;
+    }
+    interrupted = true;
+  }
+  Sleep(INFINITE);
+  return TRUE;
+}
+#else
+constexpr int interruptions[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
+
+// Waits for the watched signals; removes the temporary files, then lets the signal take its
+// default action, so that the parent sees the process end by it.
+void waitForInterruptions(sigset_t watched) {
+  for (;;) {
+    int signal = 0;
+    if (sigwait(&watched, &signal) != 0) {
+      continue;
+    }
+    {
+      const std::lock_guard held(registry().lock);
+      for (const fs::path& path : registry().alive) {
+        unlink(path.c_str());
+      }
+      registry().alive.clear();
+      std::signal(signal, SIG_DFL);
+    }
+    sigset_t one;
+    sigemptyset(&one);
+    sigaddset(&one, signal);
+    pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
+    raise(signal);
+  }
+}
+#endif
+
+}  // namespace
+
+void TemporaryFiles::watchInterruptions() {
+#ifdef _WIN32
+  SetConsoleCtrlHandler(interruptSaves, TRUE);
+#else
+  sigset_t watched;
+  sigemptyset(&watched);
+  for (const int signal : interruptions) {
+    struct sigaction current {};
+    if (sigaction(signal, nullptr, &current) == 0 && current.sa_handler != SIG_IGN) {
+      sigaddset(&watched, signal);
+    }
+  }
+  pthread_sigmask(SIG_BLOCK, &watched, nullptr);
+  std::thread(waitForInterruptions, watched).detach();
+#endif
+}
+
+void TemporaryFiles::changeUnderLock(const fs::path& path, bool alive, const std::function<bool()>& change) {
+  const std::lock_guard held(registry().lock);
+  const bool done = change();
+  std::vector<fs::path>& paths = registry().alive;
+  if (done && alive) {
+    paths.push_back(path);
+  } else if (done) {
+    paths.erase(std::remove(paths.begin(), paths.end(), path), paths.end());
+  }
+}
+
+bool TemporaryFiles::interruptionPending() {
+#ifdef _WIN32
+  return interrupted;
+#else
+  return false;
+#endif
+}
+
+void TemporaryFiles::endInterrupted() {
+#ifdef _WIN32
+  ExitProcess(STATUS_CONTROL_C_EXIT);
+#else
+  std::abort();
+#endif
+}
+
+}  // namespace velmora

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+// The temporary files of the saves alive in the process. An interruption (Ctrl-C, Ctrl-\, SIGTERM,
+// SIGHUP) removes every one of them before the process ends by that signal, so that each folder
+// keeps only its previous output or the complete new one. Creating, renaming and removing a
+// temporary file happen under the registry's lock, so an interruption never sees a half-done one.
+//
+// On POSIX systems the interruptions are blocked in every thread and one thread waits for them;
+// on Windows a console control handler raises a flag that each save checks between two writes.
+
+namespace velmora {
+
+class TemporaryFiles {
+ public:
+  // Starts watching for interruptions; call once, before any other thread starts. Signals that
+  // are ignored (as under nohup) stay ignored.
+  static void watchInterruptions();
+
+  // Runs change (which creates, renames or removes a temporary file) under the lock; when it
+  // succeeds, records path as alive when alive is set, or forgets it.
+  static void changeUnderLock(const std::filesystem::path& path, bool alive, const std::function<bool()>& change);
+
+  // Windows: whether an interruption waits for the saves to remove their files; never elsewhere.
+  static bool interruptionPending();
+  // Windows: ends the process as an unhandled Ctrl-C would, once the caller's file is removed.
+  [[noreturn]] static void endInterrupted();
+};
+
+}  // namespace velmora

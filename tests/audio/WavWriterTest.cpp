@@ -1,0 +1,164 @@
+#include "audio/WavWriter.h"
+
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <thread>
+
+#include "audio/WavHeader.h"
+#include "support/TestSupport.h"
+
+namespace velmora::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Saves samples through the writer, streamed in small blocks: the failure's message, or "".
+std::string save(const fs::path& target, const std::vector<double>& samples, std::int16_t bits = 16,
+                 double rate = 44100) {
+  WavWriter writer(target.string(), {rate, 2, bits, 0}, static_cast<std::int64_t>(samples.size()));
+  writer.run(*streamOf(samples, 3));
+  return writer.commit().value_or("");
+}
+
+Bytes dataOf(const Bytes& file) { return Bytes(file.begin() + 44, file.end()); }
+
+TEST(WavWriter, EncodesByClampingAndTruncatingTowardZero) {
+  const TempDir dir;
+  EXPECT_EQ(save(dir / "wide.wav", {40000, -40000, 1.9, -1.9, NAN, 32767.5, -32768.7, -0.5}, 16, 22050.9), "");
+  EXPECT_EQ(readFile(dir / "wide.wav"), wavBytes({.rate = 22050}, pcm16({32767, -32768, 1, -1, 0, 32767, -32768, 0})));
+  EXPECT_EQ(save(dir / "narrow.wav", {-5, 300, 127.9, NAN, 255}, 8), "");
+  EXPECT_EQ(dataOf(readFile(dir / "narrow.wav")), pcm8({0, 255, 127, 0, 255}));
+}
+
+TEST(WavWriter, HeaderSizesAreComputedInSixtyFourBits) {
+  // 1073741823 16-bit samples: 2147483646 data bytes, riffSize 2147483682 (0x80000022).
+  const auto header = savedHeaderBytes(44100, 2, 16, 1073741823);
+  EXPECT_EQ(Bytes(header.begin() + 4, header.begin() + 8), Bytes({0x22, 0x00, 0x00, 0x80}));
+  EXPECT_EQ(Bytes(header.begin() + 40, header.end()), Bytes({0xFE, 0xFF, 0xFF, 0x7F}));
+}
+
+// What a save leaves behind for each kind of target: the message, the names in the folder (never a
+// temporary file), and whatever made the target what it was.
+TEST(WavWriter, SavesKeepWhatMakesTheTargetWhatItIs) {
+  const bool root = geteuid() == 0;
+  const Bytes previous = {1, 2, 3};
+  const Bytes expected = wavBytes({}, pcm16({7, 8}));
+  struct Case {
+    std::string what;
+    std::function<fs::path(const TempDir&)> target;
+    std::string message;
+    std::vector<std::string> names;
+    std::function<void(const TempDir&)> check;
+  };
+  const std::vector<Case> cases = {
+      {"a new file", [](const TempDir& d) { return d / "new.wav"; }, "", {"new.wav"},
+       [&](const TempDir& d) { EXPECT_EQ(readFile(d / "new.wav"), expected); }},
+      {"a private file", [&](const TempDir& d) {
+         writeFile(d / "p.wav", previous);
+         fs::permissions(d / "p.wav", fs::perms::owner_read | fs::perms::owner_write);
+         return d / "p.wav";
+       }, "", {"p.wav"}, [&](const TempDir& d) {
+         EXPECT_EQ(readFile(d / "p.wav"), expected);
+         EXPECT_EQ(fs::status(d / "p.wav").permissions(), fs::perms::owner_read | fs::perms::owner_write);
+       }},
+      {"a link", [&](const TempDir& d) {
+         writeFile(d / "real.wav", previous);
+         fs::permissions(d / "real.wav", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+         fs::create_symlink("real.wav", d / "link.wav");
+         return d / "link.wav";
+       }, "", {"link.wav", "real.wav"}, [&](const TempDir& d) {
+         EXPECT_TRUE(fs::is_symlink(d / "link.wav"));
+         EXPECT_EQ(readFile(d / "real.wav"), expected);
+         EXPECT_EQ(fs::status(d / "real.wav").permissions(),
+                   fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+       }},
+      {"a link to a file not yet there", [](const TempDir& d) {
+         fs::create_symlink("made.wav", d / "link.wav");
+         return d / "link.wav";
+       }, "", {"link.wav", "made.wav"}, [&](const TempDir& d) { EXPECT_EQ(readFile(d / "made.wav"), expected); }},
+      {"a link loop", [](const TempDir& d) {
+         fs::create_symlink("loop", d / "loop");
+         return d / "loop";
+       }, "I/O error", {"loop"}, [](const TempDir& d) { EXPECT_EQ(fs::read_symlink(d / "loop"), "loop"); }},
+      {"a file with two names", [&](const TempDir& d) {
+         writeFile(d / "one.wav", previous);
+         fs::create_hard_link(d / "one.wav", d / "two.wav");
+         return d / "one.wav";
+       }, "", {"one.wav", "two.wav"}, [&](const TempDir& d) {
+         EXPECT_EQ(readFile(d / "two.wav"), expected);
+         EXPECT_EQ(fs::hard_link_count(d / "one.wav"), 2u);
+       }},
+      {"a longer file, written in place through a link", [&](const TempDir& d) {
+         writeFile(d / "long.wav", Bytes(5000, 9));
+         fs::create_symlink("long.wav", d / "l.wav");
+         return d / "l.wav";
+       }, "", {"l.wav", "long.wav"}, [&](const TempDir& d) { EXPECT_EQ(readFile(d / "long.wav"), expected); }},
+      {"another user's set-user-id file", [&](const TempDir& d) {
+         writeFile(d / "theirs.wav", previous);
+         if (root) {
+           EXPECT_EQ(chown((d / "theirs.wav").c_str(), nobody, nobody), 0);
+           EXPECT_EQ(chmod((d / "theirs.wav").c_str(), 04750), 0);
+         }
+         return d / "theirs.wav";
+       }, "", {"theirs.wav"}, [&](const TempDir& d) {
+         struct stat st {};
+         ASSERT_EQ(stat((d / "theirs.wav").c_str(), &st), 0);
+         EXPECT_EQ(readFile(d / "theirs.wav"), expected);
+         if (root) {
+           EXPECT_EQ(std::make_pair(st.st_uid, st.st_gid), std::make_pair(nobody, nobody));
+           EXPECT_EQ(st.st_mode & 07777, 04750u);
+         }
+       }},
+      {"a name of 256 bytes", [](const TempDir& d) { return d / std::string(256, 'n'); }, "I/O error", {}, nullptr},
+      {"a folder", [](const TempDir& d) {
+         fs::create_directory(d / "f.wav");
+         return d / "f.wav";
+       }, "I/O error", {"f.wav"}, nullptr},
+      {"a missing folder", [](const TempDir& d) { return d / "no" / "such.wav"; }, "I/O error", {}, nullptr},
+  };
+  for (const Case& c : cases) {
+    const TempDir dir;
+    const fs::path target = c.target(dir);
+    EXPECT_EQ(save(target, {7, 8}), c.message) << c.what;
+    EXPECT_EQ(namesIn(dir.path()), c.names) << c.what;
+    if (c.check) {
+      c.check(dir);
+    }
+  }
+  const TempDir dir;
+  WavWriter odd((dir / "odd.wav").string(), {44100, 2, 24, 0}, 2);
+  odd.run(*streamOf({1, 2}, 2));
+  EXPECT_EQ(odd.commit().value_or(""), "Invalid bits per sample 24");
+  EXPECT_TRUE(namesIn(dir.path()).empty());
+}
+
+// A pipe is opened once, for writing, and written; a file mounted over the target's name, which
+// no rename can replace, is written in place.
+TEST(WavWriter, PipesAndMountedFilesAreWrittenInPlace) {
+  const TempDir dir;
+  const Bytes expected = wavBytes({}, pcm16({7, 8}));
+  ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
+  Bytes received;
+  std::thread reader([&] { received = readFile(dir / "pipe"); });
+  EXPECT_EQ(save(dir / "pipe", {7, 8}), "");
+  reader.join();
+  EXPECT_EQ(received, expected);
+  EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"pipe"});
+
+  writeFile(dir / "source.wav", {1, 2, 3});
+  writeFile(dir / "mounted.wav", {4, 5, 6});
+  if (mount((dir / "source.wav").c_str(), (dir / "mounted.wav").c_str(), nullptr, MS_BIND, nullptr) != 0) {
+    GTEST_SKIP() << "cannot bind-mount a file (it needs root): " << std::strerror(errno);
+  }
+  EXPECT_EQ(save(dir / "mounted.wav", {7, 8}), "");
+  EXPECT_EQ(readFile(dir / "source.wav"), expected);
+  umount((dir / "mounted.wav").c_str());
+  EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"mounted.wav", "pipe", "source.wav"}));
+}
+
+}  // namespace
+}  // namespace velmora::test
