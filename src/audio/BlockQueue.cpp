@@ -4,58 +4,65 @@
 
 namespace velmora {
 
-BlockQueue::BlockQueue(std::size_t size) : capacity(size) {}
+BlockQueue::BlockQueue(std::size_t size, BlockQueue* shared) : capacity(size), pool(shared == nullptr ? this : shared) {}
 
 bool BlockQueue::push(SampleBlock&& block) {
   std::unique_lock held(lock);
-  changed.wait(held, [this] { return cancelled || blocks.size() < capacity; });
+  notFull.wait(held, [this] { return cancelled || blocks.size() < capacity; });
   if (cancelled) {
     return false;
   }
   blocks.push_back(std::move(block));
-  changed.notify_all();
+  notEmpty.notify_one();
   return true;
 }
 
 bool BlockQueue::pop(SampleBlock& block) {
   std::unique_lock held(lock);
-  changed.wait(held, [this] { return cancelled || closed || !blocks.empty(); });
+  notEmpty.wait(held, [this] { return cancelled || closed || !blocks.empty(); });
   if (cancelled || blocks.empty()) {
     return false;
   }
   block = std::move(blocks.front());
   blocks.pop_front();
-  changed.notify_all();
+  notFull.notify_one();
   return true;
 }
 
 void BlockQueue::close() {
   const std::lock_guard held(lock);
   closed = true;
-  changed.notify_all();
+  notEmpty.notify_all();
 }
 
 void BlockQueue::cancel() {
   const std::lock_guard held(lock);
   cancelled = true;
   blocks.clear();
-  changed.notify_all();
+  notEmpty.notify_all();
+  notFull.notify_all();
 }
 
 SampleBlock BlockQueue::spare() {
+  if (pool != this) {
+    return pool->spare();
+  }
   const std::lock_guard held(lock);
   if (reusable.empty()) {
     return {};
   }
   SampleBlock block = std::move(reusable.back());
   reusable.pop_back();
-  block.clear();
-  return block;
+  return block;  // its old contents: the caller sizes and fills it
 }
 
 void BlockQueue::giveBack(SampleBlock&& block) {
+  if (pool != this) {
+    pool->giveBack(std::move(block));
+    return;
+  }
   const std::lock_guard held(lock);
-  if (reusable.size() < capacity + 2 && block.capacity() > 0) {
+  if (reusable.size() < reusableBlocks && block.capacity() > 0) {
     reusable.push_back(std::move(block));
   }
 }

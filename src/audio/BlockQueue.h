@@ -10,7 +10,8 @@
 // waits while it is full and the consumer while it is empty, so memory stays at a few blocks
 // whatever the length of the stream. Closing marks the end of the stream; cancelling releases
 // both sides for good, for a run that is being abandoned. Consumed blocks can be given back and
-// reused by the producer, so that a steady stream does not allocate.
+// reused by a producer, so that a steady stream does not allocate; queues of one chain can share
+// the blocks of one of them.
 
 namespace velmora {
 
@@ -18,7 +19,8 @@ using SampleBlock = std::vector<double>;
 
 class BlockQueue {
  public:
-  explicit BlockQueue(std::size_t capacity = 4);
+  // shared: the queue whose spare blocks this one uses and adds to (nullptr: its own).
+  explicit BlockQueue(std::size_t capacity = 2, BlockQueue* shared = nullptr);
   BlockQueue(const BlockQueue&) = delete;
   BlockQueue& operator=(const BlockQueue&) = delete;
   virtual ~BlockQueue() = default;
@@ -31,16 +33,20 @@ class BlockQueue {
   void close();
   void cancel();
 
-  // An empty block to fill, with the storage of one given back where there is one.
+  // A block to size and fill: the storage of one given back where there is one.
   SampleBlock spare();
   void giveBack(SampleBlock&& block);
 
  private:
+  static constexpr std::size_t reusableBlocks = 16;
+
   std::mutex lock;
-  std::condition_variable changed;
+  std::condition_variable notEmpty;
+  std::condition_variable notFull;
   std::deque<SampleBlock> blocks;
   std::vector<SampleBlock> reusable;
   std::size_t capacity;
+  BlockQueue* pool;
   bool closed = false;
   bool cancelled = false;
 };

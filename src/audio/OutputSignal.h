@@ -14,7 +14,7 @@ namespace velmora {
 
 class OutputSignal {
  public:
-  static constexpr std::size_t blockSamples = 1 << 14;
+  static constexpr std::size_t blockSamples = 1 << 15;
 
   OutputSignal(const AudioSignal& source, BlockQueue& sink);
   OutputSignal(const OutputSignal&) = delete;

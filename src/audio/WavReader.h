@@ -17,7 +17,7 @@ namespace velmora {
 
 class WavReader {
  public:
-  static constexpr std::int64_t blockSamples = 1 << 14;
+  static constexpr std::int64_t blockSamples = 1 << 15;
 
   // A stream positioned at the first byte of the file, size bytes long.
   WavReader(std::istream& in, std::int64_t size);

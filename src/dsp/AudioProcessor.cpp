@@ -28,49 +28,47 @@ void AudioProcessor::saveOutput(const std::string& name) {
   produced = compression || bass ? format.nosamples / 2 * 2 : 0;
   WavWriter writer(name, format, produced);
 
-  // The chain: the reader, then each stage asked for, each reading the stream of the one before.
-  BlockQueue* stream = &chain.link();
+  // The chain: the reader, then the stages asked for, each taking the stream of the one before,
+  // then the writer.
+  BlockQueue& fromFile = chain.link();
   loadStage = chain.start(
-      [this, stream] {
-        for (SampleBlock block = stream->spare(); reader.readBlock(block); block = stream->spare()) {
-          if (!stream->push(std::move(block))) {
+      [this, &fromFile] {
+        for (SampleBlock block = fromFile.spare(); reader.readBlock(block); block = fromFile.spare()) {
+          if (!fromFile.push(std::move(block))) {
             return;
           }
         }
       },
-      nullptr, stream);
-  AudioSignal loaded(sourceName, format, *stream, true);
-  BlockQueue& compressedStream = chain.link();
-  OutputSignal compressed(loaded, compressedStream);
+      nullptr, &fromFile);
+  AudioSignal loaded(sourceName, format, fromFile, true);
+  BlockQueue& processed = chain.link();
+  OutputSignal output(loaded, processed);
+  const Compressor compressor(compression.value_or(CompressorSettings{}), format.samplerate);
   if (compression) {
+    // The window levels, then the smoothing with the gain, side by side. The bass boost, when asked
+    // for, filters each compressed block on the same thread: the hand-over between them is that block.
+    BlockQueue& measured = chain.link();
+    levelStage = chain.start([&] { compressor.measure(loaded, measured); }, &fromFile, &measured);
+    const auto boost = [this](SampleBlock& block) { bass->filter(block); };
     compressorStage = chain.start(
         [&] {
-          Compressor(*compression, format.samplerate).run(loaded, compressed);
-          compressed.finish();
+          compressor.applyGain(measured, output, bass ? std::function<void(SampleBlock&)>(boost) : nullptr);
+          output.finish();
         },
-        stream, &compressedStream);
-    stream = &compressedStream;
-  }
-  SignalFormat handedOver = format;
-  handedOver.nosamples = compression ? static_cast<std::int32_t>(format.nosamples / 2 * 2) : format.nosamples;
-  AudioSignal bassInput(sourceName, handedOver, *stream, !compression);
-  BlockQueue& boostedStream = chain.link();
-  OutputSignal boosted(bassInput, boostedStream);
-  if (bass) {
+        &measured, &processed);
+    bassStage = compressorStage;
+  } else if (bass) {
     bassStage = chain.start(
         [&] {
-          bass->run(bassInput, boosted);
-          boosted.finish();
+          bass->run(loaded, output);
+          output.finish();
         },
-        stream, &boostedStream);
-    stream = &boostedStream;
+        &fromFile, &processed);
+  } else {
+    chain.start([] {}, &fromFile, nullptr);  // the samples are read to the end, and dropped
+    processed.close();
   }
-  if (!compression && !bass) {
-    chain.start([] {}, stream, nullptr);  // the samples are read to the end, and dropped
-    stream = &boostedStream;
-    stream->close();
-  }
-  saveStage = chain.start([&writer, stream] { writer.run(*stream); }, stream, nullptr);
+  saveStage = chain.start([&writer, &processed] { writer.run(processed); }, &processed, nullptr);
 
   reportLoad(writer);
   if (compression) {
@@ -102,6 +100,7 @@ void AudioProcessor::reportLoad(WavWriter& writer) {
 
 void AudioProcessor::reportCompressor(WavWriter& writer) {
   std::cout << "Compressing: " << sourceName << std::endl;
+  check(levelStage, writer);
   check(compressorStage, writer);
 }
 

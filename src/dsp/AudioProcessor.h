@@ -49,6 +49,7 @@ class AudioProcessor {
   std::optional<BassBoost> bass;
   StageChain chain;
   std::size_t loadStage = 0;
+  std::size_t levelStage = 0;
   std::size_t compressorStage = 0;
   std::size_t bassStage = 0;
   std::size_t saveStage = 0;

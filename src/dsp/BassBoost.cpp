@@ -12,22 +12,26 @@ BassBoost::BassBoost(double smooth, double output, double bass, double state)
 
 void BassBoost::run(AudioSignal& input, OutputSignal& output) {
   auto remaining = static_cast<std::size_t>(std::max(0, input.getNoSamples() / 2 * 2));
-  // A local copy of the filter's numbers, so that they stay in registers through the loop.
-  BassBoost filter(smoothing, outputGain, bassGain, y);
   SampleBlock block;
   while (remaining > 0 && input.takeBlock(block)) {
     block.resize(std::min(block.size(), remaining));  // a last odd sample is dropped
-    for (double& x : block) {
-      x = filter.step(x);
-    }
     remaining -= block.size();
-    remember(block.data(), block.size());
+    filter(block);
     output.appendBlock(std::move(block));
   }
   if (remaining > 0) {
     throw Failure{"Can't read signal data\n", exitFileFailure};  // the reader reports why
   }
-  y = filter.y;
+}
+
+void BassBoost::filter(SampleBlock& block) {
+  // A local copy of the filter's numbers, so that they stay in registers through the loop.
+  BassBoost local(smoothing, outputGain, bassGain, y);
+  for (double& x : block) {
+    x = local.step(x);
+  }
+  y = local.y;
+  remember(block.data(), block.size());
 }
 
 void BassBoost::runDirect(AudioSignal& input, OutputSignal& output) {

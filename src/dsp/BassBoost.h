@@ -27,6 +27,8 @@ class BassBoost {
   // Filters the input's pairs into output a whole block at a time, each block filtered where it
   // stands and handed on.
   void run(AudioSignal& input, OutputSignal& output);
+  // Filters a block of samples where it stands, continuing from the samples before it.
+  void filter(SampleBlock& block);
   // The same pass as the definition states it, a sample at a time through rci and append.
   void runDirect(AudioSignal& input, OutputSignal& output);
 

@@ -2,9 +2,11 @@
 
 #include <cmath>
 #include <cstdint>
+#include <functional>
 
 #include "audio/AudioSignal.h"
 #include "audio/OutputSignal.h"
+#include "dsp/WindowSum.h"
 
 // The look-ahead dynamic range compressor. For every pair of input samples it measures the RMS
 // level of a window that starts a little ahead of the pair, smooths it with an attack or release
@@ -33,10 +35,19 @@ class Compressor {
   Compressor(const CompressorSettings& settings, double samplerate);
   virtual ~Compressor() = default;
 
-  // Compresses input from its first sample into output. automatic takes the running sums where
-  // the input is known to hold whole numbers and the look-ahead keeps the windows ahead of the
-  // cursor, and the direct sums otherwise.
+  // Compresses input from its first sample into output on the caller's thread: direct as the
+  // definition states it; otherwise through measure and applyGain, holding every measured block.
   void run(AudioSignal& input, OutputSignal& output, WindowMethod method = WindowMethod::automatic) const;
+
+  // The compressor in two halves that run side by side on a stream. measure reads the input and
+  // hands on blocks of pairs, each block its samples followed by the window level of each of its
+  // pairs; automatic takes the running sums where the input is known to hold whole numbers and
+  // the look-ahead keeps the windows ahead of the cursor, and the direct sums otherwise.
+  // applyGain smooths the levels, the one serial step, and turns each block into its outputs.
+  void measure(AudioSignal& input, BlockQueue& measured, WindowMethod method = WindowMethod::automatic) const;
+  // then, when given, carries each block on (the next stage, on the same thread) before it is handed on.
+  void applyGain(BlockQueue& measured, OutputSignal& output,
+                 const std::function<void(SampleBlock&)>& then = nullptr) const;
 
   std::int32_t lookahead() const { return ln; }
   std::int32_t window() const { return wn; }
@@ -74,7 +85,9 @@ class Compressor {
     return next;
   }
   void runDirect(AudioSignal& input, OutputSignal& output, std::int64_t pairs) const;
-  void runRunning(AudioSignal& input, OutputSignal& output, std::int64_t pairs) const;
+  double directSum(AudioSignal& input, std::int64_t i, std::int64_t pairs) const;
+  void measureDirect(AudioSignal& input, std::int64_t first, std::int64_t count, double* block) const;
+  void measureRunning(AudioSignal& input, WindowSum& sum, std::int64_t first, std::int64_t count, double* block) const;
 
   double t;
   double s;

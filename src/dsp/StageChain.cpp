@@ -20,7 +20,8 @@ std::optional<Failure> outcomeOf(const std::function<void()>& work) {
 }  // namespace
 
 BlockQueue& StageChain::link() {
-  queues.push_back(std::make_unique<BlockQueue>());
+  // Every queue of the chain draws its spare blocks from the first one's, where they are given back.
+  queues.push_back(std::make_unique<BlockQueue>(2, queues.empty() ? nullptr : queues.front().get()));
   return *queues.back();
 }
 
@@ -36,7 +37,7 @@ std::size_t StageChain::start(std::function<void()> work, BlockQueue* input, Blo
     }
     return outcome;
   });
-  outcomes.push_back(task.get_future());
+  outcomes.push_back(task.get_future().share());
   threads.emplace_back(std::move(task));
   return outcomes.size() - 1;
 }

@@ -31,14 +31,14 @@ class StageChain {
   // throws is kept), its output is closed and the rest of its input taken and dropped, so that
   // the stages before and after it finish too.
   std::size_t start(std::function<void()> work, BlockQueue* input, BlockQueue* output);
-  // Waits for a stage to end: its failure, or nothing.
+  // Waits for a stage to end: its failure, or nothing (as often as asked).
   std::optional<Failure> wait(std::size_t stage);
   // Releases every stage that waits on a queue, and waits for every thread.
   void stop();
 
  private:
   std::vector<std::unique_ptr<BlockQueue>> queues;
-  std::vector<std::future<std::optional<Failure>>> outcomes;
+  std::vector<std::shared_future<std::optional<Failure>>> outcomes;
   std::vector<std::jthread> threads;
 };
 
