@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
+#include <random>
 #include <thread>
 
 #include "support/Reference.h"
@@ -10,9 +12,10 @@
 namespace velmora::test {
 namespace {
 
-// SIGTERM, SIGINT and SIGHUP sent at varied moments while the output is being saved: after each
-// run the folder holds the input and either the previous output, intact, or the complete new one.
-// The first run is left alone, so its 8 MB, several read and write blocks, must be the new file.
+// SIGTERM, SIGINT, SIGHUP and SIGQUIT sent at random moments of a whole run, from before the
+// first block to after the save: after each run the folder holds the input and either the previous
+// output, intact, or the complete new one. The first run is left alone and timed, so its 8 MB,
+// many read and write blocks, must be the new file.
 TEST(InterruptedSave, LeavesThePreviousOutputOrTheCompleteNewOne) {
   if (programUnderTest().windows) {
     GTEST_SKIP() << "POSIX signals do not reach a Windows program under Wine";
@@ -23,17 +26,23 @@ TEST(InterruptedSave, LeavesThePreviousOutputOrTheCompleteNewOne) {
   double y = 0.0;
   const Bytes complete = wavBytes({}, encoded(referenceBass(x, y), 16));
   const Bytes previous(1000, 7);
+  std::mt19937 random(2024);
+  std::chrono::microseconds whole{0};
   int interrupted = 0;
-  for (int run = 0; run < 24; ++run) {
+  for (int run = 0; run < 32; ++run) {
     writeFile(dir / "out.wav", previous);
-    const int signal = std::array{SIGTERM, SIGINT, SIGHUP}[static_cast<std::size_t>(run % 3)];
+    const int signal = std::array{SIGTERM, SIGINT, SIGHUP, SIGQUIT}[static_cast<std::size_t>(run % 4)];
+    const auto start = std::chrono::steady_clock::now();
     RunningProgram program(dir.path(), {"-b", "in.wav"});
-    while (namesIn(dir.path()).size() < 3 && program.isRunning()) {  // until the temporary file appears
-      std::this_thread::sleep_for(std::chrono::microseconds(100));
+    if (run > 0) {
+      std::this_thread::sleep_for(std::chrono::microseconds(
+          std::uniform_int_distribution<long>(0, whole.count() * 6 / 5)(random)));
+      kill(program.pid(), signal);
     }
-    std::this_thread::sleep_for(std::chrono::microseconds(700 * run));
-    kill(program.pid(), run > 0 ? signal : 0);  // 0 sends nothing
     const RunResult result = program.finish();
+    if (run == 0) {
+      whole = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+    }
     EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"in.wav", "out.wav"})) << "run " << run;
     const Bytes out = readFile(dir / "out.wav");
     if (result.status == -signal) {

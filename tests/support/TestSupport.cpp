@@ -125,6 +125,8 @@ RunningProgram::RunningProgram(const fs::path& folder, const std::vector<std::st
       const rlimit limit{static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
       setrlimit(RLIMIT_FSIZE, &limit);
     }
+    const rlimit noCore{0, 0};
+    setrlimit(RLIMIT_CORE, &noCore);  // a signal that dumps core leaves no file behind
     if (asNobody && (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0)) {
       _exit(126);
     }
