@@ -4,6 +4,8 @@
 #include <cctype>
 #include <filesystem>
 
+#include "audio/FileNames.h"
+
 namespace velmora {
 
 namespace {
@@ -31,8 +33,8 @@ std::vector<std::string> matchesOf(const std::string& argument, bool ignoreCase)
   const std::string pattern = argument.substr(folder.size());
   std::vector<std::string> matches;
   std::error_code error;
-  for (const fs::directory_entry& entry : fs::directory_iterator(folder.empty() ? "." : folder, error)) {
-    const std::string name = entry.path().filename().string();
+  for (const fs::directory_entry& entry : fs::directory_iterator(pathOf(folder.empty() ? "." : folder), error)) {
+    const std::string name = nameOf(entry.path().filename());
     if (entry.is_regular_file(error) && wildcardMatches(pattern, name, ignoreCase)) {
       matches.push_back(folder + name);
     }

@@ -4,7 +4,7 @@
 #include <vector>
 
 // Expands wildcard patterns in file-name arguments, as a Unix shell does before a program
-// starts; the Windows command shell leaves them to the program.
+// starts; the Windows command shell leaves them to the program. Names are UTF-8 there.
 
 namespace velmora {
 

@@ -87,15 +87,21 @@ TEST_F(EndToEnd, WalksTheCommandLineFromLeftToRight) {
   EXPECT_NE(a1, referenceCompressor(a, {.slope = 20}, 44100));
 }
 
+// Names reach their files whole, whatever their characters: a name that is no pattern is never
+// expanded (a narrow Windows command line would turn 日本 into a pattern ?? that matches b.wav).
 TEST_F(EndToEnd, WildcardsAreExpandedByTheShellOrOnWindowsByTheProgram) {
   writeFile(dir / "b.wav", wavOf(music(20)));
   writeFile(dir / "A.WAV", wavOf(music(10)));
+  writeFile(dir / "\u00e9.wav", wavOf(music(30)));
   writeFile(dir / "c.txt", wavOf(music(10)));
   if (programUnderTest().windows) {
-    expectRun({"*.wav"}, loaded(10) + summary("out.wav", 0) + loaded(20) + summary("out.wav", 0), 0);
+    expectRun({"*.wav"}, loaded(10) + summary("out.wav", 0) + loaded(20) + summary("out.wav", 0) + loaded(30) +
+                             summary("out.wav", 0), 0);
   } else {
     expectRun({"*.wav"}, "I/O error\n", 255);
   }
+  expectRun({"\u00e9.wav"}, loaded(30) + summary("out.wav", 0), 0);
+  expectRun({"\u65e5\u672c.wav"}, "I/O error\n", 255);
 }
 
 // Each layout through -c -b, one of them with every setting of the compressor and the debug echoes.
