@@ -1,85 +1,112 @@
-// Samples per second of the compressor (running and direct window sums) and of the bass boost,
-// on a WAV file given as the first argument (the benchmark script passes ten minutes of the
-// sample generator's music).
+// Samples per second of each stage on its own, one thread, on the samples of a WAV file given as
+// the first argument (the benchmark script passes ten minutes of the sample generator's music):
+// the compressor's window levels, its smoothing and gain, the bass boost, and the writer's
+// encoding. The file is decoded once, outside the timed region, into blocks held in memory.
 //
 //   velmora_bench file.wav [benchmark options]
-//
-// Freed arrays stay in the process (no mmap, no trimming), so that after the first iteration
-// each stage writes into memory that is already touched: the figures are the loops' own speed,
-// not the kernel's first-touch cost, which the end-to-end measurement includes.
 
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 
-#include <climits>
-#include <fstream>
 #include <iostream>
-#include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
-#include "dsp/AudioProcessor.h"
+#include "audio/OutputSignal.h"
+#include "audio/WavReader.h"
+#include "audio/WavWriter.h"
+#include "dsp/BassBoost.h"
 #include "dsp/Compressor.h"
 
 namespace {
 
-std::string inputFile;
-std::ofstream discard("/dev/null");
+velmora::SignalFormat format;
+std::vector<velmora::SampleBlock> blocks;
 
-// A processor on the input, built and loaded outside the timed region.
-std::unique_ptr<velmora::AudioProcessor> loadedProcessor(benchmark::State& state) {
-  state.PauseTiming();
-  std::streambuf* previous = std::cout.rdbuf(discard.rdbuf());
-  auto processor = std::make_unique<velmora::AudioProcessor>(inputFile);
-  std::cout.rdbuf(previous);
-  state.ResumeTiming();
-  return processor;
-}
-
-void runCompressor(benchmark::State& state, velmora::Compressor::WindowMethod method, int divisor) {
-  std::int64_t samples = 0;
-  for (auto _ : state) {
-    auto processor = loadedProcessor(state);
-    velmora::AudioSignal& input = processor->getInput();
-    input.setNoSamples(input.getNoSamples() / divisor);
-    velmora::Compressor({}, input.getSampleRate()).run(input, processor->getOutput(), method);
-    samples += processor->getOutput().getCount();
-    benchmark::DoNotOptimize(processor->getOutput().getOutBuff().get());
+// A closed stream of the file's blocks.
+std::unique_ptr<velmora::BlockQueue> fileStream() {
+  auto stream = std::make_unique<velmora::BlockQueue>(blocks.size() + 1);
+  for (const velmora::SampleBlock& block : blocks) {
+    stream->push(velmora::SampleBlock(block));
   }
-  state.counters["samples_per_second"] = benchmark::Counter(static_cast<double>(samples), benchmark::Counter::kIsRate);
+  stream->close();
+  return stream;
 }
 
-void compressorRunning(benchmark::State& state) { runCompressor(state, velmora::Compressor::WindowMethod::running, 1); }
+// A stream whose blocks a thread of its own takes and gives back for reuse, as the next stage does.
+struct Sink {
+  velmora::BlockQueue queue{2};
+  std::jthread taker{[this] {
+    for (velmora::SampleBlock block; queue.pop(block);) {
+      queue.giveBack(std::move(block));
+    }
+  }};
+  ~Sink() { queue.close(); }
+};
 
-// The definition's direct window sums, on a hundredth of the input: they re-add 441 terms per pair.
-void compressorDirect(benchmark::State& state) { runCompressor(state, velmora::Compressor::WindowMethod::direct, 100); }
+void count(benchmark::State& state) {
+  state.counters["samples_per_second"] = benchmark::Counter(
+      static_cast<double>(state.iterations()) * format.nosamples, benchmark::Counter::kIsRate);
+}
+
+void compressorLevels(benchmark::State& state) {
+  const velmora::Compressor compressor({}, format.samplerate);
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto in = fileStream();
+    velmora::AudioSignal input("in.wav", format, *in, true);
+    Sink measured;
+    state.ResumeTiming();
+    compressor.measure(input, measured.queue);
+  }
+  count(state);
+}
+
+void compressorGain(benchmark::State& state) {
+  const velmora::Compressor compressor({}, format.samplerate);
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto in = fileStream();
+    velmora::AudioSignal input("in.wav", format, *in, true);
+    velmora::BlockQueue measured(blocks.size() + 2);
+    compressor.measure(input, measured);
+    measured.close();
+    Sink out;
+    velmora::OutputSignal output(input, out.queue);
+    state.ResumeTiming();
+    compressor.applyGain(measured, output);
+  }
+  count(state);
+}
 
 void bassBoost(benchmark::State& state) {
-  std::int64_t samples = 0;
   for (auto _ : state) {
-    auto processor = loadedProcessor(state);
-    std::streambuf* previous = std::cout.rdbuf(discard.rdbuf());
-    processor->applyBassBoost(70.0, 0.2, 12.0);
-    std::cout.rdbuf(previous);
-    samples += processor->getOutput().getCount();
+    state.PauseTiming();
+    auto in = fileStream();
+    velmora::AudioSignal input("in.wav", format, *in, true);
+    Sink out;
+    velmora::OutputSignal output(input, out.queue);
+    state.ResumeTiming();
+    velmora::BassBoost(70.0, 0.2, 12.0, 0.0).run(input, output);
   }
-  state.counters["samples_per_second"] = benchmark::Counter(static_cast<double>(samples), benchmark::Counter::kIsRate);
+  count(state);
 }
 
-// Grows the heap to its working size once, so that every measured iteration reuses touched pages.
-void warmUp() {
-  std::streambuf* previous = std::cout.rdbuf(discard.rdbuf());
-  {
-    velmora::AudioProcessor first(inputFile);
-    first.applyCompressor(65, 4, 1, 10, 0.2, 1, false);
-    first.useOutputAsInput();
-    first.applyBassBoost(70.0, 0.2, 12.0);
+void encoding(benchmark::State& state) {
+  std::vector<unsigned char> bytes(2 * velmora::WavReader::blockSamples);
+  for (auto _ : state) {
+    for (const velmora::SampleBlock& block : blocks) {
+      velmora::WavWriter::encode(block.data(), block.size(), 16, bytes.data());
+    }
+    benchmark::DoNotOptimize(bytes.data());
   }
-  std::cout.rdbuf(previous);
+  count(state);
 }
 
-BENCHMARK(compressorRunning)->Unit(benchmark::kMillisecond)->Iterations(8);
-BENCHMARK(compressorDirect)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(bassBoost)->Unit(benchmark::kMillisecond)->Iterations(8);
+BENCHMARK(compressorLevels)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(compressorGain)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(bassBoost)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(encoding)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 }  // namespace
 
@@ -88,13 +115,18 @@ int main(int argc, char** argv) {
     std::cout << "usage: velmora_bench file.wav [benchmark options]" << std::endl;
     return 2;
   }
-  inputFile = argv[1];
+  velmora::WavReader reader(argv[1]);
+  if (const auto failure = reader.readHeader()) {
+    std::cout << *failure << std::endl;
+    return 1;
+  }
+  format = reader.getFormat();
+  for (velmora::SampleBlock block; reader.readBlock(block);) {
+    blocks.push_back(block);
+  }
   argv[1] = argv[0];
   --argc;
   ++argv;
-  mallopt(M_MMAP_MAX, 0);
-  mallopt(M_TRIM_THRESHOLD, INT_MAX);
-  warmUp();
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

@@ -2,7 +2,10 @@
 // a chord pad panned across the field and a decaying click on every beat, with loud and quiet
 // passages so that the compressor has something to do. Deterministic, so runs are reproducible.
 //
-//   velmora-sample [seconds] [output.wav]     (defaults: 5 seconds, sample.wav)
+//   velmora-sample [seconds|max] [output.wav] [music|tone]     (defaults: 5, sample.wav, music)
+//
+// "max" writes the largest data chunk a WAV header can announce, 2147483646 bytes (3 h 23 min);
+// "tone" is a steady 440 Hz tone with white noise instead of music.
 
 #include <cmath>
 #include <cstdint>
@@ -50,33 +53,50 @@ std::int16_t toSample(double value) {
   return static_cast<std::int16_t>(std::fmax(-32768.0, std::fmin(32767.0, scaled)));
 }
 
+// A 440 Hz tone at a quarter of full scale with white noise 32 dB below it, from a fixed seed.
+void toneFrameAt(double t, std::uint32_t& seed, double& left, double& right) {
+  const auto noise = [&seed] {
+    seed = seed * 1664525u + 1013904223u;
+    return static_cast<double>(seed >> 8) / 8388608.0 - 1.0;
+  };
+  left = 0.25 * tone(440.0, t) + 0.006 * noise();
+  right = 0.25 * tone(440.0, t) + 0.006 * noise();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  const double seconds = argc > 1 ? std::atof(argv[1]) : 5.0;
+  const std::string length = argc > 1 ? argv[1] : "5";
   const std::string name = argc > 2 ? argv[2] : "sample.wav";
-  // The data size must fit the header's signed 32-bit field.
-  if (!(seconds > 0.0) || seconds * sampleRate * channelCount * 2 > 2147483000.0) {
+  const bool toneWithNoise = argc > 3 && std::string(argv[3]) == "tone";
+  // The data size must fit the header's signed 32-bit field: "max" is its largest even size.
+  const double seconds = std::atof(length.c_str());
+  const std::int64_t samples = length == "max" ? 1073741823 : static_cast<std::int64_t>(seconds * sampleRate) * channelCount;
+  if (length != "max" && (!(seconds > 0.0) || seconds * sampleRate * channelCount * 2 > 2147483000.0)) {
     std::cout << "seconds must be positive and the data below 2 GiB" << std::endl;
     return 1;
   }
-  const auto frames = static_cast<std::int64_t>(seconds * sampleRate);
 
   std::ofstream out(name, std::ios::binary | std::ios::trunc);
-  const auto header = velmora::savedHeaderBytes(sampleRate, channelCount, 16, frames * channelCount);
+  const auto header = velmora::savedHeaderBytes(sampleRate, channelCount, 16, samples);
   out.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
   std::vector<unsigned char> block;
   block.reserve(4 * 65536);
-  for (std::int64_t frame = 0; frame < frames; ++frame) {
+  std::uint32_t seed = 12345;
+  for (std::int64_t written = 0; written < samples;) {
+    const double t = static_cast<double>(written / channelCount) / sampleRate;
     double left = 0.0;
     double right = 0.0;
-    frameAt(static_cast<double>(frame) / sampleRate, left, right);
+    toneWithNoise ? toneFrameAt(t, seed, left, right) : frameAt(t, left, right);
     for (const double value : {left, right}) {
-      const auto sample = static_cast<std::uint16_t>(toSample(value));
-      block.push_back(static_cast<unsigned char>(sample & 0xFF));
-      block.push_back(static_cast<unsigned char>(sample >> 8));
+      if (written < samples) {  // "max" ends with half a frame
+        const auto sample = static_cast<std::uint16_t>(toSample(value));
+        block.push_back(static_cast<unsigned char>(sample & 0xFF));
+        block.push_back(static_cast<unsigned char>(sample >> 8));
+        ++written;
+      }
     }
-    if (block.size() >= 4 * 65536 || frame + 1 == frames) {
+    if (block.size() >= 4 * 65536 || written == samples) {
       out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(block.size()));
       block.clear();
     }
@@ -86,6 +106,6 @@ int main(int argc, char** argv) {
     std::cout << "cannot write " << name << std::endl;
     return 1;
   }
-  std::cout << "wrote " << name << ": " << frames << " stereo frames at " << sampleRate << " Hz" << std::endl;
+  std::cout << "wrote " << name << ": " << samples << " samples at " << sampleRate << " Hz" << std::endl;
   return 0;
 }
