@@ -1,6 +1,8 @@
 #include "audio/WavReader.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <filesystem>
 #include <new>
 
@@ -151,10 +153,18 @@ bool WavReader::readBlock(SampleBlock& block) {
   if (!readBytes(bytes.data(), count * width)) {
     throw Failure{"Can't read signal data\n", exitFileFailure};
   }
+  block.reserve(static_cast<std::size_t>(3 * blockSamples / 2));  // room for the compressor's levels
   block.resize(static_cast<std::size_t>(count));
   double* out = block.data();
   const unsigned char* b = bytes.data();
-  if (width == 2) {
+  if (width == 2 && std::endian::native == std::endian::little) {
+    // The bytes are the host's own 16-bit integers: a plain conversion, which vectorises.
+    for (std::int64_t v = 0; v < count; ++v) {
+      std::int16_t value = 0;
+      std::memcpy(&value, b + 2 * v, 2);
+      out[v] = static_cast<double>(value);
+    }
+  } else if (width == 2) {
     for (std::int64_t v = 0; v < count; ++v) {
       out[v] = static_cast<double>(static_cast<std::int16_t>(readLe16(b + 2 * v)));
     }

@@ -92,6 +92,7 @@ void Compressor::measure(AudioSignal& input, BlockQueue& measured, WindowMethod 
   for (std::int64_t first = 0; first < pairs; first += measuredPairs) {
     const std::int64_t count = std::min(measuredPairs, pairs - first);
     SampleBlock block = measured.spare();
+    block.reserve(static_cast<std::size_t>(3 * measuredPairs));
     block.resize(static_cast<std::size_t>(3 * count));
     if (running) {
       measureRunning(input, sum, first, count, block.data());
@@ -134,9 +135,19 @@ void Compressor::measureRunning(AudioSignal& input, WindowSum& sum, std::int64_t
   sum.readFrom(input.heldAt(from), from);
   std::copy_n(input.heldAt(2 * first), 2 * count, block);
   double* levels = block + 2 * count;
-  for (std::int64_t b = 0; b < count; ++b) {
-    const std::int64_t back = 2 * (first + b) + 2 + stage.ln;
-    sum.slideTo(back, frontOf(first + b, back));
+  // Windows of full length that move by one pair: after the first pair of the block, all of them
+  // at once, where every window of that length is exact in doubles.
+  const std::int64_t steadyUntil = std::min(pairs - stage.ln - stage.wn, (n - 3 - stage.ln - stage.wn) / 2);
+  std::int64_t b = 0;
+  for (; b < count; ++b) {
+    const std::int64_t i = first + b;
+    const std::int64_t back = 2 * i + 2 + stage.ln;
+    if (b > 0 && stage.wn > 0 && WindowSum::steadyIsExact(stage.wn) && last <= steadyUntil &&
+        sum.getFront() == sum.getBack() + stage.wn) {
+      sum.slideByPairs(count - b, levels + b);
+      break;
+    }
+    sum.slideTo(back, frontOf(i, back));
     levels[b] = sum.isExact() ? sum.value() : WindowSum::direct(input.heldAt(back), back, sum.getFront());
   }
   for (std::int64_t b = 0; b < count; ++b) {
@@ -153,8 +164,8 @@ void Compressor::applyGain(BlockQueue& measured, OutputSignal& output,
   for (SampleBlock block; measured.pop(block);) {
     const std::size_t count = block.size() / 3;
     double* x = block.data();
-    const double* levels = x + 2 * count;
-    double* out = x;  // each output overwrites the sample it comes from, after it is read
+    double* levels = x + 2 * count;
+    double* out = x;
     for (std::size_t b = 0; b < count; ++b) {
       level = stage.finishPair(level, levels[b], x[2 * b], x[2 * b + 1], [&out](double v) { *out++ = v; });
     }
