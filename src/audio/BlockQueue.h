@@ -20,7 +20,7 @@ using SampleBlock = std::vector<double>;
 class BlockQueue {
  public:
   // shared: the queue whose spare blocks this one uses and adds to (nullptr: its own).
-  explicit BlockQueue(std::size_t capacity = 2, BlockQueue* shared = nullptr);
+  explicit BlockQueue(std::size_t capacity = 4, BlockQueue* shared = nullptr);
   BlockQueue(const BlockQueue&) = delete;
   BlockQueue& operator=(const BlockQueue&) = delete;
   virtual ~BlockQueue() = default;

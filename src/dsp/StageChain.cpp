@@ -21,7 +21,7 @@ std::optional<Failure> outcomeOf(const std::function<void()>& work) {
 
 BlockQueue& StageChain::link() {
   // Every queue of the chain draws its spare blocks from the first one's, where they are given back.
-  queues.push_back(std::make_unique<BlockQueue>(2, queues.empty() ? nullptr : queues.front().get()));
+  queues.push_back(std::make_unique<BlockQueue>(4, queues.empty() ? nullptr : queues.front().get()));
   return *queues.back();
 }
 
