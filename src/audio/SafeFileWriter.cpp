@@ -261,15 +261,17 @@ bool SafeFileWriter::write(const unsigned char* bytes, std::size_t count) {
   return true;
 }
 
-// Hands the bytes just written to the disk at once, without waiting: by the time commit flushes
-// the file, most of a large output is on the disk already.
+// Hands the bytes written to the disk every few megabytes, without waiting: by the time commit
+// flushes the file, most of a large output is on the disk already.
 void SafeFileWriter::startWriteBack(std::int64_t bytes) {
+  writtenBytes += bytes;
 #if defined(__linux__)
-  if (mode == Mode::replace) {
-    sync_file_range(descriptor, writtenBytes, bytes, SYNC_FILE_RANGE_WRITE);
+  constexpr std::int64_t writeBackBytes = std::int64_t{8} << 20;
+  if (mode == Mode::replace && writtenBytes - handedToDisk >= writeBackBytes) {
+    sync_file_range(descriptor, handedToDisk, writtenBytes - handedToDisk, SYNC_FILE_RANGE_WRITE);
+    handedToDisk = writtenBytes;
   }
 #endif
-  writtenBytes += bytes;
 }
 
 bool SafeFileWriter::commit() {

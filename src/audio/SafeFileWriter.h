@@ -49,6 +49,7 @@ class SafeFileWriter {
   int descriptor = -1;
   Mode mode = Mode::closed;
   std::int64_t writtenBytes = 0;  // bytes written so far: where the next write begins
+  std::int64_t handedToDisk = 0;  // bytes whose write-back has been started
 };
 
 }  // namespace velmora
