@@ -7,6 +7,11 @@
 
 namespace velmora {
 
+namespace {
+// Samples that fill no queue of the chain: four blocks of the reader, or of the compressor's pairs.
+constexpr std::int32_t shortFile = 4 * static_cast<std::int32_t>(WavReader::blockSamples);
+}  // namespace
+
 AudioProcessor::AudioProcessor(const std::string& name, double& state)
     : sourceName(name), reader(name), bassState(state) {
   if (const std::optional<std::string> failure = reader.readHeader()) {
@@ -29,7 +34,8 @@ void AudioProcessor::saveOutput(const std::string& name) {
   WavWriter writer(name, format, produced);
 
   // The chain: the reader, then the stages asked for, each taking the stream of the one before,
-  // then the writer.
+  // then the writer. A file whose every stream fits its queue runs one stage after another.
+  chain.runSideBySide(format.nosamples > shortFile);
   BlockQueue& fromFile = chain.link();
   loadStage = chain.start(
       [this, &fromFile] {

@@ -25,6 +25,10 @@ class StageChain {
   StageChain& operator=(const StageChain&) = delete;
   virtual ~StageChain() { stop(); }
 
+  // Whether stages run on threads of their own (the default), or one after another on the
+  // caller's thread at start: for a stream short enough that no queue ever fills, where threads
+  // would cost more than they give.
+  void runSideBySide(bool onThreads) { sideBySide = onThreads; }
   // A new queue, to join two stages.
   BlockQueue& link();
   // Runs work on a thread of its own and returns its number. However work ends (a Failure it
@@ -40,6 +44,7 @@ class StageChain {
   std::vector<std::unique_ptr<BlockQueue>> queues;
   std::vector<std::shared_future<std::optional<Failure>>> outcomes;
   std::vector<std::jthread> threads;
+  bool sideBySide = true;
 };
 
 }  // namespace velmora
