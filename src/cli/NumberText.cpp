@@ -1,7 +1,8 @@
 #include "cli/NumberText.h"
 
 #include <cmath>
-#include <cstdlib>
+#include <charconv>
+#include <system_error>
 #include <string>
 
 namespace velmora {
@@ -31,6 +32,21 @@ std::size_t skipDigits(std::string_view text, std::size_t i) {
   return i;
 }
 
+// For a number beyond the range of a double: whether it is too small (rather than too large),
+// from where its first significant digit stands and its exponent.
+bool underflows(std::string_view mantissa, std::string_view exponent) {
+  long power = 0;
+  const bool negative = !exponent.empty() && exponent.front() == '-';
+  const std::size_t from = !exponent.empty() && (exponent.front() == '-' || exponent.front() == '+') ? 1 : 0;
+  if (std::from_chars(exponent.data() + from, exponent.data() + exponent.size(), power).ec != std::errc()) {
+    power = exponent.size() > from ? 1L << 40 : 0;  // more digits than a long holds
+  }
+  const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
+  const std::size_t first = mantissa.find_first_not_of("+-0.");
+  const long position = first < point ? static_cast<long>(point - first) - 1 : -static_cast<long>(first - point);
+  return position + (negative ? -power : power) < 0;
+}
+
 }  // namespace
 
 std::optional<double> leadingDouble(std::string_view text) {
@@ -47,16 +63,25 @@ std::optional<double> leadingDouble(std::string_view text) {
   if (digits == 0) {
     return std::nullopt;
   }
+  const std::string_view mantissa = text.substr(start, end - start);
+  std::string_view exponent;
   if (end < text.size() && (text[end] == 'e' || text[end] == 'E')) {
     const std::size_t expDigits = skipSign(text, end + 1);
     const std::size_t expEnd = skipDigits(text, expDigits);
     if (expEnd > expDigits) {
+      exponent = text.substr(end + 1, expEnd - end - 1);
       end = expEnd;
     }
   }
-  const std::string number(text.substr(start, end - start));
-  const double value = std::strtod(number.c_str(), nullptr);
-  if (std::isinf(value)) {
+  // from_chars reads the C locale's format whatever locale the process is in; it takes no "+".
+  const std::string_view number = text.substr(start, end - start);
+  const std::size_t from = number.front() == '+' ? 1 : 0;
+  double value = 0.0;
+  const std::errc error = std::from_chars(number.data() + from, number.data() + number.size(), value).ec;
+  if (error == std::errc::result_out_of_range && underflows(mantissa, exponent)) {
+    return number.front() == '-' ? -0.0 : 0.0;  // as strtod: a zero of the number's sign
+  }
+  if (error != std::errc() || std::isinf(value)) {
     return std::nullopt;
   }
   return value;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace velmora {
 namespace {
 
@@ -9,10 +11,13 @@ TEST(NumberText, TakesTheLongestNumericBeginning) {
   const std::vector<std::pair<const char*, std::optional<double>>> doubles = {
       {"0.5", 0.5},   {"  \t7", 7},    {"12abc", 12},  {"12e", 12},      {"1.5e+", 1.5},
       {"1.5e+2x", 150}, {"-.25", -0.25}, {"5.", 5},     {"+3E-1", 0.3},   {"0x10", 0},
-      {"1e-400", 0},  {"abc", {}},     {"", {}},       {".", {}},        {"-", {}},
+      {"1e-400", 0},  {"-0.0000001e-400", -0.0}, {"0.001e312", {}},
+      {"1000e-310", 1e-307}, {"abc", {}},     {"", {}},       {".", {}},        {"-", {}},
       {"e5", {}},     {"1e999", {}},   {"-1e999", {}}, {"nan", {}},      {"inf", {}}};
   for (const auto& [text, expected] : doubles) {
     EXPECT_EQ(leadingDouble(text), expected) << '"' << text << '"';
+    EXPECT_EQ(leadingDouble(text).has_value() && std::signbit(*leadingDouble(text)),
+              expected.has_value() && std::signbit(*expected)) << '"' << text << '"';
   }
   const std::vector<std::pair<const char*, std::optional<int>>> ints = {
       {"3", 3},          {" 42x", 42},     {"2.7", 2},          {"-1", -1},         {"+4", 4},
