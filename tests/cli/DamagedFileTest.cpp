@@ -93,6 +93,9 @@ TEST(DamagedFile, LayoutsFromOtherWritersLoadOrEndWithTheirMessage) {
   };
   const std::vector<std::tuple<std::string, Bytes, std::string, int>> cases = {
       {"RIFX", edited(wavBytes({}, eight), 3, 'X'), "Invalid RIFF Format RIFX", 0},
+      {"WAVX", edited(wavBytes({}, eight), 11, 'X'), "Invalid WAVE Format", 0},
+      {"fmX", edited(wavBytes({}, eight), 14, 'X'), "Invalid fmt Format", 0},
+      {"datX: no data chunk", edited(wavBytes({}, eight), 39, 'X'), "Can't read chunk", 0},
       {"zero in riff id", edited(wavBytes({}, eight), 2, 0), "Invalid RIFF Format RI", 0},
       {"fourth fmt byte free", edited(wavBytes({}, eight), 15, 'X'), "", 8},
       {"float format", wavBytes({.format = 3}, eight), "Invalid wav fmtFormat", 0},
