@@ -97,13 +97,6 @@ bool AudioSignal::takeBlock(SampleBlock& block) {
   return true;
 }
 
-void AudioSignal::drain() {
-  SampleBlock block;
-  while (source->pop(block)) {
-    source->giveBack(std::move(block));
-  }
-}
-
 void AudioSignal::failNotReady() { throw Failure{"rci::input file not ready (or not loaded)!!!", exitReadFailure}; }
 
 void AudioSignal::failFutureNotReady(std::int32_t offset) const {

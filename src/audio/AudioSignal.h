@@ -54,10 +54,6 @@ class AudioSignal {
   // The samples from the cursor on, a block as it arrived (or what is held); false at the end of
   // the stream. The cursor moves past them.
   bool takeBlock(SampleBlock& block);
-  // Returns a block's storage to the stream it came from.
-  void giveBack(SampleBlock&& block) { source->giveBack(std::move(block)); }
-  // Reads and drops whatever is left of the stream, so that the stage before can finish.
-  void drain();
 
  private:
   [[noreturn]] static void failNotReady();

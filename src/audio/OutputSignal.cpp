@@ -17,17 +17,6 @@ OutputSignal::OutputSignal(const AudioSignal& source, BlockQueue& next)
       bitspersample(source.getBitsPerSample()),
       sink(&next) {}
 
-std::span<double> OutputSignal::extend(std::int64_t wanted) {
-  if (filled == block.size()) {
-    handOn();
-  }
-  const std::size_t added = std::min<std::size_t>(static_cast<std::size_t>(wanted), block.size() - filled);
-  const std::span<double> slots(block.data() + filled, added);
-  filled += added;
-  count += static_cast<std::int64_t>(added);
-  return slots;
-}
-
 void OutputSignal::appendBlock(SampleBlock&& samples) {
   if (filled > 0) {
     block.resize(filled);

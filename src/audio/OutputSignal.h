@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <span>
 
 #include "audio/AudioSignal.h"
 #include "audio/BlockQueue.h"
@@ -28,9 +27,6 @@ class OutputSignal {
     block[filled++] = sample;
     ++count;
   }
-  // Slots for up to wanted samples at once (fewer where the block ends), for the caller to fill:
-  // the bounds are checked once instead of per sample.
-  std::span<double> extend(std::int64_t wanted);
   // Hands a whole block on as it stands, after what was appended before it.
   void appendBlock(SampleBlock&& samples);
   // Hands what is left on and marks the end of the stream.
