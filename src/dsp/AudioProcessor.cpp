@@ -50,15 +50,16 @@ void AudioProcessor::saveOutput(const std::string& name) {
   BlockQueue& processed = chain.link();
   OutputSignal output(loaded, processed);
   const Compressor compressor(compression.value_or(CompressorSettings{}), format.samplerate);
+  // Everything the stages' threads use lives until the chain has stopped, at the end of this call.
+  BlockQueue& measured = chain.link();
+  const std::function<void(SampleBlock&)> boost = [this](SampleBlock& block) { bass->filter(block); };
   if (compression) {
     // The window levels, then the smoothing with the gain, side by side. The bass boost, when asked
     // for, filters each compressed block on the same thread: the hand-over between them is that block.
-    BlockQueue& measured = chain.link();
     levelStage = chain.start([&] { compressor.measure(loaded, measured); }, &fromFile, &measured);
-    const auto boost = [this](SampleBlock& block) { bass->filter(block); };
     compressorStage = chain.start(
         [&] {
-          compressor.applyGain(measured, output, bass ? std::function<void(SampleBlock&)>(boost) : nullptr);
+          compressor.applyGain(measured, output, bass ? boost : nullptr);
           output.finish();
         },
         &measured, &processed);
