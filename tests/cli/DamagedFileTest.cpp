@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "support/TestSupport.h"
 
 namespace velmora::test {
@@ -127,6 +130,26 @@ TEST(DamagedFile, EveryTruncationEndsWithTheMessageOfTheMissingPart) {
     expectLoad(dir, Bytes(valid.begin(), valid.begin() + static_cast<long>(length)), expectedFor(message),
                "length " + std::to_string(length));
   }
+}
+
+// A file cut short while the program reads it fails its load as a data chunk longer than the file
+// does, with nothing of that file printed before the message, although the stages had started;
+// the previous output stays.
+TEST(DamagedFile, AFileCutShortWhileItIsReadFailsItsLoadAlone) {
+  if (programUnderTest().windows) {
+    GTEST_SKIP() << "a file cut while Wine starts the program may not be read at all";
+  }
+  const TempDir dir;
+  writeFile(dir / "in.wav", wavBytes({}, pcm16(std::vector<int>(10000000, 1000))));
+  writeFile(dir / "out.wav", {1, 2, 3});
+  RunningProgram program(dir.path(), {"-c", "-b", "in.wav"});
+  std::this_thread::sleep_for(std::chrono::milliseconds(3));
+  std::filesystem::resize_file(dir / "in.wav", 1000000);
+  const RunResult result = program.finish();
+  EXPECT_EQ(result.out, startup + "Can't read signal data\n\n");
+  EXPECT_EQ(result.status, 255);
+  EXPECT_EQ(readFile(dir / "out.wav"), Bytes({1, 2, 3}));
+  EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"in.wav", "out.wav"}));
 }
 
 }  // namespace
