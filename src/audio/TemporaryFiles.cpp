@@ -54,7 +54,7 @@ BOOL WINAPI interruptSaves(DWORD event) {
 constexpr int interruptions[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
 
 // Waits for the watched signals; removes the temporary files, then lets the signal take its
-// default action, so that the parent sees the process end by it.
+// default action (no handler is ever installed), so that the parent sees the process end by it.
 void waitForInterruptions(sigset_t watched) {
   for (;;) {
     int signal = 0;
@@ -67,7 +67,6 @@ void waitForInterruptions(sigset_t watched) {
         unlink(path.c_str());
       }
       registry().alive.clear();
-      std::signal(signal, SIG_DFL);
     }
     sigset_t one;
     sigemptyset(&one);

@@ -26,6 +26,26 @@ std::string save(const fs::path& target, const std::vector<double>& samples, std
 
 Bytes dataOf(const Bytes& file) { return Bytes(file.begin() + 44, file.end()); }
 
+// A file of three bytes owned by owner and the group nobody (where root may give it away).
+fs::path ownedFile(const TempDir& dir, const std::string& name, uid_t owner, mode_t mode) {
+  writeFile(dir / name, {1, 2, 3});
+  if (geteuid() == 0) {
+    EXPECT_EQ(chown((dir / name).c_str(), owner, nobody), 0);
+    EXPECT_EQ(chmod((dir / name).c_str(), mode), 0);
+  }
+  return dir / name;
+}
+
+void expectOwned(const fs::path& file, const Bytes& expected, uid_t owner, mode_t mode) {
+  struct stat st {};
+  ASSERT_EQ(stat(file.c_str(), &st), 0);
+  EXPECT_EQ(readFile(file), expected);
+  if (geteuid() == 0) {
+    EXPECT_EQ(std::make_pair(st.st_uid, st.st_gid), std::make_pair(owner, nobody)) << file;
+    EXPECT_EQ(st.st_mode & 07777, mode) << file;
+  }
+}
+
 TEST(WavWriter, EncodesByClampingAndTruncatingTowardZero) {
   const TempDir dir;
   EXPECT_EQ(save(dir / "wide.wav", {40000, -40000, 1.9, -1.9, NAN, 32767.5, -32768.7, -0.5}, 16, 22050.9), "");
@@ -44,7 +64,6 @@ TEST(WavWriter, HeaderSizesAreComputedInSixtyFourBits) {
 // What a save leaves behind for each kind of target: the message, the names in the folder (never a
 // temporary file), and whatever made the target what it was.
 TEST(WavWriter, SavesKeepWhatMakesTheTargetWhatItIs) {
-  const bool root = geteuid() == 0;
   const Bytes previous = {1, 2, 3};
   const Bytes expected = wavBytes({}, pcm16({7, 8}));
   struct Case {
@@ -97,22 +116,10 @@ TEST(WavWriter, SavesKeepWhatMakesTheTargetWhatItIs) {
          fs::create_symlink("long.wav", d / "l.wav");
          return d / "l.wav";
        }, "", {"l.wav", "long.wav"}, [&](const TempDir& d) { EXPECT_EQ(readFile(d / "long.wav"), expected); }},
-      {"another user's set-user-id file", [&](const TempDir& d) {
-         writeFile(d / "theirs.wav", previous);
-         if (root) {
-           EXPECT_EQ(chown((d / "theirs.wav").c_str(), nobody, nobody), 0);
-           EXPECT_EQ(chmod((d / "theirs.wav").c_str(), 04750), 0);
-         }
-         return d / "theirs.wav";
-       }, "", {"theirs.wav"}, [&](const TempDir& d) {
-         struct stat st {};
-         ASSERT_EQ(stat((d / "theirs.wav").c_str(), &st), 0);
-         EXPECT_EQ(readFile(d / "theirs.wav"), expected);
-         if (root) {
-           EXPECT_EQ(std::make_pair(st.st_uid, st.st_gid), std::make_pair(nobody, nobody));
-           EXPECT_EQ(st.st_mode & 07777, 04750u);
-         }
-       }},
+      {"another user's set-user-id file", [&](const TempDir& d) { return ownedFile(d, "theirs.wav", nobody, 04750); },
+       "", {"theirs.wav"}, [&](const TempDir& d) { expectOwned(d / "theirs.wav", expected, nobody, 04750); }},
+      {"a file of another group", [&](const TempDir& d) { return ownedFile(d, "group.wav", geteuid(), 02640); },
+       "", {"group.wav"}, [&](const TempDir& d) { expectOwned(d / "group.wav", expected, geteuid(), 02640); }},
       {"a name of 256 bytes", [](const TempDir& d) { return d / std::string(256, 'n'); }, "I/O error", {}, nullptr},
       {"a folder", [](const TempDir& d) {
          fs::create_directory(d / "f.wav");

@@ -54,6 +54,16 @@ TEST(InterruptedSave, LeavesThePreviousOutputOrTheCompleteNewOne) {
     }
   }
   EXPECT_GT(interrupted, 0);
+
+  // A hang-up that was ignored when the program started (as under nohup) stays ignored.
+  writeFile(dir / "out.wav", previous);
+  const auto hangUp = std::signal(SIGHUP, SIG_IGN);
+  RunningProgram program(dir.path(), {"-b", "in.wav"});
+  std::signal(SIGHUP, hangUp);
+  std::this_thread::sleep_for(whole / 3);
+  kill(program.pid(), SIGHUP);
+  EXPECT_EQ(program.finish().status, 0);
+  EXPECT_TRUE(readFile(dir / "out.wav") == complete);
 }
 
 }  // namespace

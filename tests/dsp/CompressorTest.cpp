@@ -68,6 +68,17 @@ TEST(Compressor, RunningAndDirectWindowsGiveTheDefinitionBitForBit) {
       }
     }
   }
+  // Windows of one or two terms stop being full where the end of the input, not the pairs still
+  // to come, bounds them; these lengths put the end of the first block of pairs right there.
+  for (const std::size_t n : {32768, 32769, 32770}) {
+    const std::vector<double> x = randomSamples(n, -32768, 32767, 0, random);
+    for (const CompressorSettings& settings : {CompressorSettings{.tla = 0, .twnd = 1}, CompressorSettings{.tla = 1, .twnd = 1},
+                                               CompressorSettings{.tla = 0, .twnd = 2}}) {
+      EXPECT_EQ(bitsOf(compressed(x, settings, 1000, Compressor::WindowMethod::running, 4096)),
+                bitsOf(referenceCompressor(x, settings, 1000)))
+          << n << " " << settings.tla << " " << settings.twnd;
+    }
+  }
   // Long enough for the held samples to be dropped and moved along as the window slides.
   const std::vector<double> x = randomSamples(100001, -32768, 32767, 0, random);
   for (const CompressorSettings& settings : {CompressorSettings{}, CompressorSettings{.tla = 300, .twnd = 200}}) {
