@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <charconv>
+#include <cstdint>
 #include <system_error>
 #include <string>
 
@@ -35,15 +36,16 @@ std::size_t skipDigits(std::string_view text, std::size_t i) {
 // For a number beyond the range of a double: whether it is too small (rather than too large),
 // from where its first significant digit stands and its exponent.
 bool underflows(std::string_view mantissa, std::string_view exponent) {
-  long power = 0;
+  std::int64_t power = 0;
   const bool negative = !exponent.empty() && exponent.front() == '-';
   const std::size_t from = !exponent.empty() && (exponent.front() == '-' || exponent.front() == '+') ? 1 : 0;
   if (std::from_chars(exponent.data() + from, exponent.data() + exponent.size(), power).ec != std::errc()) {
-    power = exponent.size() > from ? 1L << 40 : 0;  // more digits than a long holds
+    power = exponent.size() > from ? std::int64_t{1} << 40 : 0;  // more digits than it holds
   }
   const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
   const std::size_t first = mantissa.find_first_not_of("+-0.");
-  const long position = first < point ? static_cast<long>(point - first) - 1 : -static_cast<long>(first - point);
+  const auto position = first < point ? static_cast<std::int64_t>(point - first) - 1
+                                      : -static_cast<std::int64_t>(first - point);
   return position + (negative ? -power : power) < 0;
 }
 
