@@ -55,18 +55,17 @@ constexpr int interruptions[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
 
 // Waits for the watched signals; removes the temporary files, then lets the signal take its
 // default action (no handler is ever installed), so that the parent sees the process end by it.
+// The lock stays held until the process has ended: no save can create a new temporary file after
+// the others were removed.
 void waitForInterruptions(sigset_t watched) {
   for (;;) {
     int signal = 0;
     if (sigwait(&watched, &signal) != 0) {
       continue;
     }
-    {
-      const std::lock_guard held(registry().lock);
-      for (const fs::path& path : registry().alive) {
-        unlink(path.c_str());
-      }
-      registry().alive.clear();
+    const std::lock_guard held(registry().lock);
+    for (const fs::path& path : registry().alive) {
+      unlink(path.c_str());
     }
     sigset_t one;
     sigemptyset(&one);
