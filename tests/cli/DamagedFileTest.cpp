@@ -140,7 +140,7 @@ TEST(DamagedFile, AFileCutShortWhileItIsReadFailsItsLoadAlone) {
     GTEST_SKIP() << "a file cut while Wine starts the program may not be read at all";
   }
   const TempDir dir;
-  writeFile(dir / "in.wav", wavBytes({}, pcm16(std::vector<int>(10000000, 1000))));
+  writeFile(dir / "in.wav", wavBytes({}, pcm16(std::vector<int>(30000000, 1000))));  // about 0.3 s of work
   writeFile(dir / "out.wav", {1, 2, 3});
   RunningProgram program(dir.path(), {"-c", "-b", "in.wav"});
   std::this_thread::sleep_for(std::chrono::milliseconds(3));
