@@ -1,6 +1,5 @@
 #include "cli/NumberText.h"
 
-#include <cmath>
 #include <charconv>
 #include <cstdint>
 #include <system_error>
@@ -83,8 +82,8 @@ std::optional<double> leadingDouble(std::string_view text) {
   if (error == std::errc::result_out_of_range && underflows(mantissa, exponent)) {
     return number.front() == '-' ? -0.0 : 0.0;  // as strtod: a zero of the number's sign
   }
-  if (error != std::errc() || std::isinf(value)) {
-    return std::nullopt;
+  if (error != std::errc()) {
+    return std::nullopt;  // beyond the largest double, or no number at all
   }
   return value;
 }

@@ -82,6 +82,15 @@ TEST_F(EndToEnd, WalksTheCommandLineFromLeftToRight) {
                 "Compressing: b.wav\nnew no of samples = 200\nBoosting bass\n" + bassLines(b1) + summary("out.wav", 200),
             0);
   EXPECT_EQ(file("out.wav"), wavOf(b1));
+  // The bass boost's state carries from one file to the next within a run.
+  y = 0;
+  const std::vector<double> aBoosted = referenceBass(a, y);
+  const std::vector<double> bBoosted = referenceBass(b, y);
+  expectRun({"-b", "a.wav", "b.wav"},
+            loaded(301) + "Boosting bass\n" + bassLines(aBoosted) + summary("out.wav", 300) + loaded(200) +
+                "Boosting bass\n" + bassLines(bBoosted) + summary("out.wav", 200),
+            0);
+  EXPECT_EQ(file("out.wav"), wavOf(bBoosted));
   expectRun({"-C", "3", "-cb", "a.wav"}, loaded(301) + "Compressing: a.wav\n" + summary("out.wav", 300), 0);
   EXPECT_EQ(file("out.wav"), wavOf(referenceCompressor(a, {.slope = 20}, 44100)));
   EXPECT_NE(a1, referenceCompressor(a, {.slope = 20}, 44100));
