@@ -82,18 +82,10 @@ void AudioSignal::advance(std::int64_t count) {
 }
 
 bool AudioSignal::takeBlock(SampleBlock& block) {
-  const std::int64_t heldEnd = heldStart + static_cast<std::int64_t>(held.size());
-  if (curpos < heldEnd) {
-    block.assign(held.begin() + (std::max(curpos, heldStart) - heldStart), held.end());
-    held.clear();
-    heldStart = heldEnd;
-  } else if (!source->pop(block)) {
+  if (!source->pop(block)) {
     return false;
-  } else {
-    heldStart += static_cast<std::int64_t>(block.size());
   }
-  curpos = heldStart;
-  keepFrom = curpos;
+  curpos += static_cast<std::int64_t>(block.size());
   return true;
 }
 

@@ -51,8 +51,8 @@ class AudioSignal {
   // Moves the cursor as count calls of rci would.
   void advance(std::int64_t count);
 
-  // The samples from the cursor on, a block as it arrived (or what is held); false at the end of
-  // the stream. The cursor moves past them.
+  // The next block of the stream as it arrived, for a stage that reads every sample this way
+  // (never through rci or future); false at the end of the stream. The cursor moves past it.
   bool takeBlock(SampleBlock& block);
 
  private:
