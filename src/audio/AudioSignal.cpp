@@ -23,7 +23,7 @@ AudioSignal::AudioSignal(const std::string& name, const SignalFormat& format, Bl
       wholeNumbers(whole) {}
 
 double AudioSignal::rci() {
-  if (nosamples <= 0 || curpos < 0) {
+  if (nosamples <= 0) {
     failNotReady();
   }
   if (curpos >= nosamples) {
@@ -35,7 +35,7 @@ double AudioSignal::rci() {
 }
 
 double AudioSignal::future(std::int32_t offset) {
-  if (nosamples <= 0 || offset < 0 || curpos < 0) {
+  if (nosamples <= 0 || offset < 0) {
     failFutureNotReady(offset);
   }
   const std::int64_t index = curpos + offset;
@@ -75,9 +75,6 @@ bool AudioSignal::holdNextBlock() {
 }
 
 void AudioSignal::advance(std::int64_t count) {
-  if (nosamples <= 0 || curpos < 0) {
-    failNotReady();
-  }
   curpos = std::min<std::int64_t>(curpos + count, nosamples);
 }
 

@@ -18,24 +18,24 @@ OutputSignal::OutputSignal(const AudioSignal& source, BlockQueue& next)
       sink(&next) {}
 
 void OutputSignal::appendBlock(SampleBlock&& samples) {
-  if (filled > 0) {
-    block.resize(filled);
-    send(std::move(block));
-    block.clear();
-    filled = 0;
-  }
+  sendPartBlock();
   count += static_cast<std::int64_t>(samples.size());
   send(std::move(samples));
 }
 
 void OutputSignal::finish() {
+  sendPartBlock();
+  sink->close();
+}
+
+// Sends what was appended to the block so far, if anything.
+void OutputSignal::sendPartBlock() {
   if (filled > 0) {
     block.resize(filled);
     send(std::move(block));
     block.clear();
     filled = 0;
   }
-  sink->close();
 }
 
 // Sends the full block and starts the next one.
@@ -49,7 +49,7 @@ void OutputSignal::handOn() {
 }
 
 void OutputSignal::send(SampleBlock&& samples) {
-  if (!samples.empty() && !sink->push(std::move(samples))) {
+  if (!sink->push(std::move(samples))) {
     failAbandoned();
   }
 }

@@ -39,6 +39,7 @@ class OutputSignal {
 
  private:
   void handOn();
+  void sendPartBlock();
   void send(SampleBlock&& samples);
 
   double samplerate;

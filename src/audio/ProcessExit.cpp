@@ -5,10 +5,6 @@
 
 namespace velmora {
 
-namespace {
-ExitHandler currentHandler = nullptr;
-}
-
 void endProcess(std::string_view message, int status) {
   std::cout << message << std::endl;
   endProcess(status);
@@ -18,16 +14,7 @@ void endProcess(const Failure& failure) { endProcess(failure.message, failure.st
 
 void endProcess(int status) {
   std::cout.flush();
-  if (currentHandler != nullptr) {
-    currentHandler(status);
-  }
   std::exit(status);
-}
-
-ExitHandler setExitHandler(ExitHandler handler) {
-  ExitHandler previous = currentHandler;
-  currentHandler = handler;
-  return previous;
 }
 
 }  // namespace velmora

@@ -5,7 +5,7 @@
 
 // Errors in this program are not returned: the operation that meets one prints its message line on
 // standard output and ends the process. Every such exit goes through endProcess, so that the rule
-// lives in one place and a test can intercept it. A stage that runs on a thread of its own does not
+// lives in one place. A stage that runs on a thread of its own does not
 // end the process itself: it throws its Failure, which travels to the main thread and is printed
 // where the program's output reaches that stage.
 
@@ -23,9 +23,6 @@ struct Failure {
   int status = exitFileFailure;
 };
 
-// Called instead of std::exit when set; it must not return (a test throws from it).
-using ExitHandler = void (*)(int status);
-
 // Prints message and a line end, flushes standard output and ends the process with status.
 [[noreturn]] void endProcess(std::string_view message, int status);
 [[noreturn]] void endProcess(const Failure& failure);
@@ -33,8 +30,5 @@ using ExitHandler = void (*)(int status);
 // Flushes standard output and ends the process with status, printing nothing more (for exits whose
 // text was printed already, such as the usage text).
 [[noreturn]] void endProcess(int status);
-
-// Installs handler (nullptr restores std::exit) and returns the previous one.
-ExitHandler setExitHandler(ExitHandler handler);
 
 }  // namespace velmora

@@ -48,14 +48,15 @@ constexpr int newFilePermissions = 0666;      // narrowed by the umask, as for a
 constexpr int privateFilePermissions = 0600;  // until the target's own are set
 #endif
 
+std::mutex suffixLock;
+std::mt19937_64 suffixGenerator{std::random_device{}()};
+
 std::string randomSuffix() {
-  static std::mutex lock;
-  static std::mt19937_64 generator{std::random_device{}()};
   static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-  const std::lock_guard held(lock);
+  const std::lock_guard held(suffixLock);
   std::string suffix;
   for (int i = 0; i < 8; ++i) {
-    suffix += digits[generator() % 36];
+    suffix += digits[suffixGenerator() % 36];
   }
   return suffix;
 }
@@ -250,10 +251,12 @@ bool SafeFileWriter::openSpool() {
 }
 
 bool SafeFileWriter::write(const unsigned char* bytes, std::size_t count) {
+#ifdef _WIN32
   if (TemporaryFiles::interruptionPending()) {
     discard();
     TemporaryFiles::endInterrupted();
   }
+#endif
   if (!writeAll(descriptor, bytes, count)) {
     return false;
   }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdlib>
 #include <thread>
 
 #ifdef _WIN32
@@ -26,10 +25,9 @@ struct Registry {
 };
 
 // Never destroyed: the interruption's thread may use it while the process ends.
-Registry& registry() {
-  static Registry* const instance = new Registry;
-  return *instance;
-}
+Registry* const registryInstance = new Registry;
+
+Registry& registry() { return *registryInstance; }
 
 #ifdef _WIN32
 std::atomic<bool> interrupted{false};
@@ -106,20 +104,10 @@ void TemporaryFiles::changeUnderLock(const fs::path& path, bool alive, const std
   }
 }
 
-bool TemporaryFiles::interruptionPending() {
 #ifdef _WIN32
-  return interrupted;
-#else
-  return false;
-#endif
-}
+bool TemporaryFiles::interruptionPending() { return interrupted; }
 
-void TemporaryFiles::endInterrupted() {
-#ifdef _WIN32
-  ExitProcess(STATUS_CONTROL_C_EXIT);
-#else
-  std::abort();
+void TemporaryFiles::endInterrupted() { ExitProcess(STATUS_CONTROL_C_EXIT); }
 #endif
-}
 
 }  // namespace velmora

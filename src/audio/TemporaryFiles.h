@@ -25,10 +25,12 @@ class TemporaryFiles {
   // succeeds, records path as alive when alive is set, or forgets it.
   static void changeUnderLock(const std::filesystem::path& path, bool alive, const std::function<bool()>& change);
 
-  // Windows: whether an interruption waits for the saves to remove their files; never elsewhere.
+#ifdef _WIN32
+  // Whether an interruption waits for the saves to remove their files.
   static bool interruptionPending();
-  // Windows: ends the process as an unhandled Ctrl-C would, once the caller's file is removed.
+  // Ends the process as an unhandled Ctrl-C would, once the caller's file is removed.
   [[noreturn]] static void endInterrupted();
+#endif
 };
 
 }  // namespace velmora

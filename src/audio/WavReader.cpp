@@ -27,6 +27,18 @@ std::string riffTagText(const std::array<char, 4>& tag) {
   return text;
 }
 
+// A little-endian 16-bit sample: on a little-endian host the bytes are the host's own integer, a
+// plain load, which lets the block's conversion vectorise.
+std::int16_t sample16(const unsigned char* p) {
+  if constexpr (std::endian::native == std::endian::little) {
+    std::int16_t value = 0;
+    std::memcpy(&value, p, 2);
+    return value;
+  } else {
+    return static_cast<std::int16_t>(readLe16(p));
+  }
+}
+
 }  // namespace
 
 WavReader::WavReader(std::istream& stream, std::int64_t length) : in(&stream), size(length) {}
@@ -46,7 +58,7 @@ WavReader::WavReader(const std::string& filename) : in(&file) {
 }
 
 bool WavReader::readBytes(unsigned char* destination, std::int64_t count) {
-  if (count < 0 || position > size || count > size - position) {
+  if (position > size || count > size - position) {
     return false;
   }
   in->clear();
@@ -133,7 +145,7 @@ std::optional<std::string> WavReader::readHeader() {
   if (chunk.chunkSize < 0) {
     return std::string("Exception ") + std::bad_array_new_length().what();
   }
-  if (position > size || chunk.chunkSize > size - position) {
+  if (chunk.chunkSize > size - position) {  // the chunk header was read: position <= size
     return "Can't read signal data\n";
   }
   format.bitspersample = header.nBitsPerSample;
@@ -157,16 +169,9 @@ bool WavReader::readBlock(SampleBlock& block) {
   block.resize(static_cast<std::size_t>(count));
   double* out = block.data();
   const unsigned char* b = bytes.data();
-  if (width == 2 && std::endian::native == std::endian::little) {
-    // The bytes are the host's own 16-bit integers: a plain conversion, which vectorises.
+  if (width == 2) {
     for (std::int64_t v = 0; v < count; ++v) {
-      std::int16_t value = 0;
-      std::memcpy(&value, b + 2 * v, 2);
-      out[v] = static_cast<double>(value);
-    }
-  } else if (width == 2) {
-    for (std::int64_t v = 0; v < count; ++v) {
-      out[v] = static_cast<double>(static_cast<std::int16_t>(readLe16(b + 2 * v)));
+      out[v] = static_cast<double>(sample16(b + 2 * v));
     }
   } else {
     for (std::int64_t v = 0; v < count; ++v) {

@@ -20,16 +20,13 @@ std::optional<Failure> outcomeOf(const std::function<void()>& work) {
 // Spare blocks outlive the chain of one file, so that a run over many short files reuses the same
 // memory instead of having the system clear fresh pages for every file. Never destroyed: a
 // chain's threads are stopped before the process ends, but not before its static objects go.
-BlockQueue& spareBlocks() {
-  static BlockQueue* const spares = new BlockQueue;
-  return *spares;
-}
+BlockQueue* const spareBlocks = new BlockQueue;
 
 }  // namespace
 
 BlockQueue& StageChain::link() {
   // Every queue draws its spare blocks from the run's, where they are given back.
-  queues.push_back(std::make_unique<BlockQueue>(4, &spareBlocks()));
+  queues.push_back(std::make_unique<BlockQueue>(4, spareBlocks));
   return *queues.back();
 }
 

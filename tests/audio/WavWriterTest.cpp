@@ -1,6 +1,7 @@
 #include "audio/WavWriter.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <thread>
 
 #include "audio/WavHeader.h"
+#include "support/FailingCalls.h"
 #include "support/TestSupport.h"
 
 namespace velmora::test {
@@ -141,6 +143,95 @@ TEST(WavWriter, SavesKeepWhatMakesTheTargetWhatItIs) {
   odd.run(*streamOf({1, 2}, 2));
   EXPECT_EQ(odd.commit().value_or(""), "Invalid bits per sample 24");
   EXPECT_TRUE(namesIn(dir.path()).empty());
+}
+
+// Saves with the target open as this process's standard output, as `-o /dev/stdout >target` does.
+std::string saveAsStandardOutput(const fs::path& target, const std::vector<double>& samples) {
+  const int file = open(target.c_str(), O_WRONLY | O_TRUNC);
+  const int output = dup(STDOUT_FILENO);
+  dup2(file, STDOUT_FILENO);
+  const std::string message = save(target, samples);
+  dup2(output, STDOUT_FILENO);
+  close(output);
+  close(file);
+  return message;
+}
+
+// Each system call of a save failing in turn: the message, whether out.wav then holds the new bytes
+// (the save found another way) or the previous ones, and never a temporary file left beside it.
+// Targets: out.wav itself; link.wav, a link to it; out.wav owned by nobody; out.wav as standard
+// output (emptied by the redirection).
+TEST(WavWriter, EveryFailingSystemCallKeepsThePreviousFileOrFindsAnotherWay) {
+  const Bytes previous = {1, 2, 3};
+  const Bytes expected = wavBytes({}, pcm16({7, 8}));
+  struct Failing {
+    std::string call, suffix;
+    int error, skipped = 0, times = 1;
+  };
+  struct Case {
+    std::string target;
+    std::vector<Failing> failing;
+    std::string message;
+    bool replaced;
+  };
+  const std::string buffer = "Error writing buffer!";
+  const Failing crossDevice{"rename", "out.wav", EXDEV};
+  const std::vector<Case> cases = {
+      {"out.wav", {{"open", ".tmp", EACCES}}, "", true},
+      {"out.wav", {{"open", ".tmp", EEXIST}}, "", true},
+      {"out.wav", {{"open", ".tmp", EEXIST, 0, 16}}, "", true},
+      {"out.wav", {{"fstat", ".tmp", EIO}}, "", true},
+      {"out.wav", {{"fchmod", ".tmp", EPERM}}, "", true},
+      {"owned", {{"fchown", ".tmp", EPERM}}, "", true},
+      {"out.wav", {{"write", ".tmp", ENOSPC}}, "Error writing wav!", false},
+      {"out.wav", {{"write", ".tmp", ENOSPC, 1}}, "Error writing chk!", false},
+      {"out.wav", {{"write", ".tmp", ENOSPC, 2}}, buffer, false},
+      {"out.wav", {{"fsync", ".tmp", EIO}}, buffer, false},
+      {"out.wav", {{"close", ".tmp", EIO}}, buffer, false},
+      {"out.wav", {{"rename", "out.wav", EACCES}}, buffer, false},
+      {"out.wav", {crossDevice}, "", true},
+      {"out.wav", {crossDevice, {"open", ".tmp", EIO, 1}}, buffer, false},
+      {"out.wav", {crossDevice, {"open", "out.wav", EACCES}}, buffer, false},
+      {"out.wav", {crossDevice, {"lseek", ".tmp", EIO}}, buffer, false},
+      {"out.wav", {crossDevice, {"read", ".tmp", EIO}}, buffer, false},
+      {"out.wav", {crossDevice, {"write", "out.wav", ENOSPC}}, buffer, false},
+      {"out.wav", {crossDevice, {"ftruncate", "out.wav", EIO}}, buffer, true},
+      {"out.wav", {{"open", "folder", EACCES}}, "", true},
+      {"link.wav", {{"open", "link.wav", EACCES}}, "I/O error", false},
+      {"link.wav", {{"ftruncate", "out.wav", EIO}}, buffer, true},
+      {"link.wav", {{"fsync", "out.wav", EIO}}, buffer, true},
+      {"link.wav", {{"close", "out.wav", EIO}}, buffer, true},
+      {"stdout", {}, "", true},
+      {"stdout", {{"tmpfile", "", EMFILE}}, "I/O error", false},
+      {"stdout", {{"read", " (deleted)", EIO}}, buffer, false},
+  };
+  for (const Case& c : cases) {
+    const TempDir dir;
+    const std::string what = c.target + (c.failing.empty() ? "" : ", failing " + c.failing.back().call);
+    if (c.target == "owned" && geteuid() != 0) {
+      continue;  // only root can give the target to another user
+    }
+    const fs::path out = c.target == "owned" ? ownedFile(dir, "out.wav", nobody, 0640) : dir / "out.wav";
+    writeFile(out, previous);
+    if (c.target == "link.wav") {
+      fs::create_symlink("out.wav", dir / "link.wav");
+    }
+    std::vector<std::unique_ptr<FailingCall>> failing;
+    for (const Failing& f : c.failing) {
+      const std::string suffix = f.suffix == "folder" ? dir.path().string() : f.suffix;
+      failing.push_back(std::make_unique<FailingCall>(f.call, suffix, f.error, f.skipped, f.times));
+    }
+    const std::string message = c.target == "stdout"     ? saveAsStandardOutput(out, {7, 8})
+                                : c.target == "link.wav" ? save(dir / "link.wav", {7, 8})
+                                                         : save(out, {7, 8});
+    for (std::size_t i = 0; i < failing.size(); ++i) {
+      EXPECT_EQ(failing[i]->failures(), c.failing[i].times) << what;
+    }
+    failing.clear();
+    EXPECT_EQ(message, c.message) << what;
+    EXPECT_EQ(readFile(out), c.replaced ? expected : c.target == "stdout" ? Bytes{} : previous) << what;
+    EXPECT_EQ(namesIn(dir.path()).size(), c.target == "link.wav" ? 2u : 1u) << what;
+  }
 }
 
 // A pipe is opened once, for writing, and written; a file mounted over the target's name, which

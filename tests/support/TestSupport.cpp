@@ -39,19 +39,6 @@ std::vector<std::string> namesIn(const fs::path& folder) {
   return names;
 }
 
-std::pair<std::string, int> endingOf(const std::function<void()>& action) {
-  const CoutCapture out;
-  setExitHandler([](int status) { throw status; });  // unwinds out of the failed operation
-  std::pair<std::string, int> ending{"returned", 0};
-  try {
-    action();
-  } catch (int status) {
-    ending = {out.str(), status};
-  }
-  setExitHandler(nullptr);
-  return ending;
-}
-
 std::unique_ptr<BlockQueue> streamOf(const std::vector<double>& samples, std::size_t blockSize) {
   auto stream = std::make_unique<BlockQueue>(samples.size() / blockSize + 2);
   for (std::size_t at = 0; at < samples.size(); at += blockSize) {

@@ -48,9 +48,6 @@ class CoutCapture {
   std::streambuf* previous;
 };
 
-// What action printed and its exit status, when it ends the process; "returned" and 0 otherwise.
-std::pair<std::string, int> endingOf(const std::function<void()>& action);
-
 // A closed stream that holds samples in blocks of blockSize, read by a stage without another
 // thread; and everything a stage handed on to a stream.
 std::unique_ptr<BlockQueue> streamOf(const std::vector<double>& samples, std::size_t blockSize);
