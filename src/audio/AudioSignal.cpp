@@ -35,7 +35,7 @@ double AudioSignal::rci() {
 }
 
 double AudioSignal::future(std::int32_t offset) {
-  if (nosamples <= 0 || offset < 0) {
+  if (offset < 0) {
     failFutureNotReady(offset);
   }
   const std::int64_t index = curpos + offset;

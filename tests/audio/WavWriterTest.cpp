@@ -61,6 +61,11 @@ TEST(WavWriter, HeaderSizesAreComputedInSixtyFourBits) {
   const auto header = savedHeaderBytes(44100, 2, 16, 1073741823);
   EXPECT_EQ(Bytes(header.begin() + 4, header.begin() + 8), Bytes({0x22, 0x00, 0x00, 0x80}));
   EXPECT_EQ(Bytes(header.begin() + 40, header.end()), Bytes({0xFE, 0xFF, 0xFF, 0x7F}));
+  // A rate beyond 32 bits saturates; one that is no number is 0.
+  for (const auto& [rate, bytes] : {std::pair{3e9, Bytes{0xFF, 0xFF, 0xFF, 0x7F}}, {-3e9, Bytes{0, 0, 0, 0x80}}, {NAN, Bytes(4, 0)}}) {
+    const auto saturated = savedHeaderBytes(rate, 2, 16, 0);
+    EXPECT_EQ(Bytes(saturated.begin() + 24, saturated.begin() + 28), bytes) << rate;
+  }
 }
 
 // What a save leaves behind for each kind of target: the message, the names in the folder (never a
@@ -68,6 +73,11 @@ TEST(WavWriter, HeaderSizesAreComputedInSixtyFourBits) {
 TEST(WavWriter, SavesKeepWhatMakesTheTargetWhatItIs) {
   const Bytes previous = {1, 2, 3};
   const Bytes expected = wavBytes({}, pcm16({7, 8}));
+  std::string accents;  // a temporary name keeps 241 bytes of the name: here the middle of a character
+  for (int i = 0; i < 125; ++i) {
+    accents += "\u00e9";
+  }
+  const std::string bare(250, '\x80');  // a name of continuation bytes is cut to nothing
   struct Case {
     std::string what;
     std::function<fs::path(const TempDir&)> target;
@@ -123,6 +133,9 @@ TEST(WavWriter, SavesKeepWhatMakesTheTargetWhatItIs) {
       {"a file of another group", [&](const TempDir& d) { return ownedFile(d, "group.wav", geteuid(), 02640); },
        "", {"group.wav"}, [&](const TempDir& d) { expectOwned(d / "group.wav", expected, geteuid(), 02640); }},
       {"a name of 256 bytes", [](const TempDir& d) { return d / std::string(256, 'n'); }, "I/O error", {}, nullptr},
+      {"a name of 250 bytes, two to a character", [&](const TempDir& d) { return d / accents; }, "", {accents}, nullptr},
+      {"a name of 250 bytes that are no characters", [&](const TempDir& d) { return d / bare; }, "", {bare}, nullptr},
+      {"a folder's name", [](const TempDir& d) { return d / "f" / ""; }, "I/O error", {}, nullptr},
       {"a folder", [](const TempDir& d) {
          fs::create_directory(d / "f.wav");
          return d / "f.wav";

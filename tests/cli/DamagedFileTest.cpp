@@ -86,11 +86,11 @@ TEST(DamagedFile, LayoutsFromOtherWritersLoadOrEndWithTheirMessage) {
     bytes[at] = value;
     return bytes;
   };
-  const auto withFmtSize = [](std::int32_t size) {
-    Bytes bytes = wavBytes({.fmtSize = size}, pcm16({5, 6}));
-    putLe32(bytes, 16, static_cast<std::uint32_t>(size));
+  const auto sized = [](Bytes bytes, std::size_t at, std::int32_t size) {
+    putLe32(bytes, at, static_cast<std::uint32_t>(size));
     return bytes;
   };
+  const auto withFmtSize = [&](std::int32_t size) { return sized(wavBytes({.fmtSize = size}, pcm16({5, 6})), 16, size); };
   const auto chunks = [](int count, std::size_t size, bool pad) {
     return std::vector<Chunk>(static_cast<std::size_t>(count), Chunk{"LIST", Bytes(size, 7), pad});
   };
@@ -113,6 +113,9 @@ TEST(DamagedFile, LayoutsFromOtherWritersLoadOrEndWithTheirMessage) {
       {"ten chunks before data", wavBytes({}, eight, chunks(10, 4, false)), "too many chunks", 0},
       {"odd chunks padded", wavBytes({}, eight, chunks(9, 3, true)), "", 8},
       {"odd chunks unpadded", wavBytes({}, eight, chunks(9, 3, false)), "", 8},
+      {"chunk before the start", sized(wavBytes({}, eight, chunks(1, 0, false)), 40, -100), "Seek Error!", 0},
+      // -9 moves back to the zero byte at 35, which is no pad: the header read there moves before the start.
+      {"odd negative chunk size", sized(wavBytes({}, eight, chunks(1, 0, false)), 40, -9), "Seek Error!", 0},
   };
   for (const auto& [name, bytes, message, samples] : cases) {
     expectLoad(dir, bytes, expectedFor(message, samples), name);

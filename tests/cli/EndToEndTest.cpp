@@ -51,7 +51,9 @@ TEST_F(EndToEnd, WalksTheCommandLineFromLeftToRight) {
   writeFile(dir / "a.wav", wavOf(a));
   writeFile(dir / "b.wav", wavOf(b));
   expectRun({}, usage, 1);
-  expectRun({"-b", "missing.wav", "a.wav"}, "I/O error\n", 255);  // the first failure ends the run
+  for (const std::string unreadable : {"missing.wav", ".", ""}) {  // the first failure ends the run
+    expectRun({"-b", unreadable, "a.wav"}, "I/O error\n", 255);
+  }
   EXPECT_FALSE(fs::exists(dir / "out.wav"));
   expectRun({"-t", "5", "-s7"}, "threshold=5\nslope=7\n", 0, "\n\n");
   expectRun({"a.wav", "-c"}, loaded(301) + summary("out.wav", 0), 0);
@@ -59,8 +61,8 @@ TEST_F(EndToEnd, WalksTheCommandLineFromLeftToRight) {
   expectRun({"-o", "x.wav", "a.wav"}, loaded(301) + summary("x.wav", 0), 0);
   expectRun({"a.wav", "-o", "y.wav", "-c", "-t"}, loaded(301) + summary("out.wav", 0) + usage, 1);
   EXPECT_FALSE(fs::exists(dir / "y.wav"));
-  for (const std::string bad : {"-x", "-", "-5", "-h"}) {
-    expectRun({"a.wav", bad, "b.wav"}, loaded(301) + summary("out.wav", 0) + usage, 1);
+  for (const std::string bad : {"-x", "-", "-5", "-h"}) {  // debug echoes the letters it knows
+    expectRun({"-d", "a.wav", bad, "b.wav"}, loaded(301) + summary("out.wav", 0) + (bad == "-h" ? "option h: \n" : "") + usage, 1);
   }
   expectRun({"-o", "", "-o", "-c", "\"a.wav\""}, loaded(301) + summary("-c", 0), 0);
   expectRun({"\""}, "I/O error\n", 255);
@@ -158,9 +160,9 @@ TEST_F(EndToEnd, LoadsEveryLayoutAppliesEverySettingAndWritesTheSameFormatBack) 
       {{},
        {},
        music(2000),
-       {"-d", "-t", "500000", "-s2.5", "-l", "9", "-l", "0.5", "-w", "4", "-a", "0.5", "-r", "3", "-T", "-S"},
+       {"-d", "-C0", "-o", "out.wav", "-t", "500000", "-s2.5", "-l", "9", "-l", "0.5", "-w", "4", "-a", "0.5", "-r", "3", "-T", "-S"},
        {.threshold = 500000, .slope = 2.5, .tla = 1, .twnd = 4, .tatt = 0.5, .trel = 3, .truncate = true},
-       "option t: 500000\nthreshold=500000\noption s: 2.5\nslope=2.5\noption l: 9\ntla=9\noption l: 0.5\ntla=1\n"
+       "option C: 0\noption o: out.wav\noption t: 500000\nthreshold=500000\noption s: 2.5\nslope=2.5\noption l: 9\ntla=9\noption l: 0.5\ntla=1\n"
        "option w: 4\ntwnd=4\noption a: 0.5\ntatt=0.5\noption r: 3\ntrel=3\noption T: \noption S: \noption c: \n"
        "Option b: \n"},
   };

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "audio/ProcessExit.h"
 #include "support/Reference.h"
 #include "support/TestSupport.h"
 
@@ -42,6 +43,16 @@ TEST(BassBoost, TheBlockLoopAndTheDefinitionsLoopFilterAlike) {
       }
     }
   }
+}
+
+// A stream that ends before its announced length fails the block loop: the reader stopped, and
+// reports why.
+TEST(BassBoost, AStreamThatEndsEarlyFails) {
+  const auto in = streamOf({1, 2, 3}, 1);
+  const auto out = emptyStream();
+  AudioSignal input("in.wav", {8000, 1, 16, 6}, *in, true);
+  OutputSignal output(input, *out);
+  EXPECT_THROW(BassBoost(70.0, 0.2, 12.0, 0.0).run(input, output), Failure);
 }
 
 }  // namespace

@@ -124,6 +124,7 @@ TEST(Compressor, DerivesTheWorkedValuesAndTruncatesTimesAndRateToWholeSampleCoun
   const Compressor odd({.tla = 1.99, .twnd = 10.99}, 8000.7);
   EXPECT_EQ(std::make_pair(odd.lookahead(), odd.window()), std::make_pair(15, 87));
   EXPECT_EQ(Compressor({.twnd = 1000}, 8000.7).window(), 8000);
+  EXPECT_EQ(Compressor({.twnd = NAN}, 8000.7).window(), 0);
   EXPECT_NEAR(compressor.attackCoefficient(), 0.89281, 5e-6);
   EXPECT_NEAR(compressor.releaseCoefficient(), 0.97758, 5e-6);
   EXPECT_EQ(compressor.gainAt(0.65), 6.0);

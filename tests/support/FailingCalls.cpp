@@ -57,11 +57,6 @@ bool failsNow(const char* call, const std::string& path) {
 bool failsNow(const char* call, int fd) { return inUse > 0 && failsNow(call, pathOf(fd)); }
 bool failsNow(const char* call, const char* path) { return inUse > 0 && failsNow(call, std::string(path)); }
 
-template <typename Function>
-Function next(const char* name) {
-  return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
-}
-
 }  // namespace
 
 FailingCall::FailingCall(const std::string& call, const std::string& suffix, int error, int skipped, int times) {
@@ -88,76 +83,38 @@ int FailingCall::failures() const {
 }  // namespace velmora::test
 
 using velmora::test::failsNow;
-using velmora::test::next;
+
+// Each call is passed on to the next definition of its name (the C library's, or a sanitizer's)
+// unless it is one to fail.
+template <typename Function>
+Function next(const char* name) {
+  return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
+}
 
 extern "C" {
 
 int open(const char* path, int flags, ...) {
-  static const auto real = next<int (*)(const char*, int, ...)>("open");
   va_list rest;
   va_start(rest, flags);
   const int mode = (flags & (O_CREAT | O_TMPFILE)) != 0 ? va_arg(rest, int) : 0;
   va_end(rest);
-  return failsNow("open", path) ? -1 : real(path, flags, mode);
+  return failsNow("open", path) ? -1 : next<int (*)(const char*, int, ...)>("open")(path, flags, mode);
 }
-
-ssize_t write(int fd, const void* bytes, size_t count) {
-  static const auto real = next<ssize_t (*)(int, const void*, size_t)>("write");
-  return failsNow("write", fd) ? -1 : real(fd, bytes, count);
-}
-
-ssize_t read(int fd, void* bytes, size_t count) {
-  static const auto real = next<ssize_t (*)(int, void*, size_t)>("read");
-  return failsNow("read", fd) ? -1 : real(fd, bytes, count);
-}
-
-off_t lseek(int fd, off_t offset, int whence) noexcept {
-  static const auto real = next<off_t (*)(int, off_t, int)>("lseek");
-  return failsNow("lseek", fd) ? -1 : real(fd, offset, whence);
-}
-
-int fsync(int fd) {
-  static const auto real = next<int (*)(int)>("fsync");
-  return failsNow("fsync", fd) ? -1 : real(fd);
-}
-
-int ftruncate(int fd, off_t length) noexcept {
-  static const auto real = next<int (*)(int, off_t)>("ftruncate");
-  return failsNow("ftruncate", fd) ? -1 : real(fd, length);
-}
-
-int close(int fd) {
-  static const auto real = next<int (*)(int)>("close");
-  if (failsNow("close", fd)) {
-    real(fd);  // a failed close still releases the descriptor
-    return -1;
-  }
-  return real(fd);
-}
-
+ssize_t write(int fd, const void* b, size_t n) { return failsNow("write", fd) ? -1 : next<decltype(&write)>("write")(fd, b, n); }
+ssize_t read(int fd, void* b, size_t n) { return failsNow("read", fd) ? -1 : next<decltype(&read)>("read")(fd, b, n); }
+off_t lseek(int fd, off_t at, int from) noexcept { return failsNow("lseek", fd) ? -1 : next<decltype(&lseek)>("lseek")(fd, at, from); }
+int fsync(int fd) { return failsNow("fsync", fd) ? -1 : next<decltype(&fsync)>("fsync")(fd); }
+int ftruncate(int fd, off_t n) noexcept { return failsNow("ftruncate", fd) ? -1 : next<decltype(&ftruncate)>("ftruncate")(fd, n); }
+int fstat(int fd, struct stat* s) noexcept { return failsNow("fstat", fd) ? -1 : next<decltype(&fstat)>("fstat")(fd, s); }
+int fchown(int fd, uid_t u, gid_t g) noexcept { return failsNow("fchown", fd) ? -1 : next<decltype(&fchown)>("fchown")(fd, u, g); }
+int fchmod(int fd, mode_t m) noexcept { return failsNow("fchmod", fd) ? -1 : next<decltype(&fchmod)>("fchmod")(fd, m); }
+FILE* tmpfile() { return failsNow("tmpfile", "") ? nullptr : next<decltype(&tmpfile)>("tmpfile")(); }
 int rename(const char* from, const char* to) noexcept {
-  static const auto real = next<int (*)(const char*, const char*)>("rename");
-  return failsNow("rename", from) || failsNow("rename", to) ? -1 : real(from, to);
+  return failsNow("rename", from) || failsNow("rename", to) ? -1 : next<decltype(&rename)>("rename")(from, to);
 }
-
-int fstat(int fd, struct stat* status) noexcept {
-  static const auto real = next<int (*)(int, struct stat*)>("fstat");
-  return failsNow("fstat", fd) ? -1 : real(fd, status);
-}
-
-int fchown(int fd, uid_t owner, gid_t group) noexcept {
-  static const auto real = next<int (*)(int, uid_t, gid_t)>("fchown");
-  return failsNow("fchown", fd) ? -1 : real(fd, owner, group);
-}
-
-int fchmod(int fd, mode_t mode) noexcept {
-  static const auto real = next<int (*)(int, mode_t)>("fchmod");
-  return failsNow("fchmod", fd) ? -1 : real(fd, mode);
-}
-
-FILE* tmpfile() {
-  static const auto real = next<FILE* (*)()>("tmpfile");
-  return failsNow("tmpfile", "") ? nullptr : real();
+int close(int fd) {  // a failed close still releases the descriptor
+  const bool fails = failsNow("close", fd);
+  return next<decltype(&close)>("close")(fd) != 0 || fails ? -1 : 0;
 }
 
 }  // extern "C"

@@ -1,0 +1,57 @@
+#include "dsp/StageChain.h"
+
+#include <gtest/gtest.h>
+
+#include <new>
+
+#include "audio/OutputSignal.h"
+#include "support/TestSupport.h"
+
+namespace velmora::test {
+namespace {
+
+// However a stage ends, its neighbours finish. One that fails takes and drops the rest of its
+// input, so the stage before it is not left waiting on a full queue, and closes its output; one
+// that throws anything else is reported as an exception. Stopping the chain releases a stage
+// waiting to hand on a block nobody takes (it ends with nothing to report) and one waiting for a
+// block that never comes.
+TEST(StageChain, NoStageWaitsForEverOnANeighbourThatStopped) {
+  StageChain chain;
+  BlockQueue& first = chain.link();
+  BlockQueue& second = chain.link();
+  const std::size_t producer = chain.start([&] {
+    for (int i = 0; i < 100; ++i) {
+      ASSERT_TRUE(first.push(SampleBlock(8, 1.0)));
+    }
+  }, nullptr, &first);
+  const std::size_t failing = chain.start([&] {
+    SampleBlock block;
+    first.pop(block);
+    throw Failure{"failed", 3};
+  }, &first, &second);
+  const std::size_t consumer = chain.start([&] { EXPECT_FALSE(second.pop(*std::make_unique<SampleBlock>())); }, &second, nullptr);
+  const std::size_t throwing = chain.start([] { throw std::bad_alloc(); }, nullptr, nullptr);
+  EXPECT_FALSE(chain.wait(producer).has_value());
+  EXPECT_EQ(std::make_pair(chain.wait(failing)->message, chain.wait(failing)->status), std::make_pair(std::string("failed"), 3));
+  EXPECT_FALSE(chain.wait(consumer).has_value());
+  EXPECT_EQ(chain.wait(throwing)->message, std::string("Exception ") + std::bad_alloc().what());
+  EXPECT_EQ(chain.wait(throwing)->status, exitFileFailure);
+
+  StageChain stopped;
+  BlockQueue& full = stopped.link();
+  BlockQueue& empty = stopped.link();
+  AudioSignal source("in.wav", {44100, 2, 16, 2}, empty, true);
+  OutputSignal output(source, full);
+  const std::size_t pusher = stopped.start([&] {
+    for (;;) {
+      output.appendBlock(SampleBlock(8, 1.0));
+    }
+  }, nullptr, nullptr);
+  const std::size_t popper = stopped.start([&] { EXPECT_FALSE(empty.pop(*std::make_unique<SampleBlock>())); }, nullptr, nullptr);
+  stopped.stop();
+  EXPECT_EQ(std::make_pair(stopped.wait(pusher)->message, stopped.wait(pusher)->status), std::make_pair(std::string(), exitSuccess));
+  EXPECT_FALSE(stopped.wait(popper).has_value());
+}
+
+}  // namespace
+}  // namespace velmora::test
