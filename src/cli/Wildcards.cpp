@@ -29,11 +29,11 @@ std::size_t lastSeparator(const std::string& argument) {
 
 std::vector<std::string> matchesOf(const std::string& argument, bool ignoreCase) {
   const std::size_t separator = lastSeparator(argument);
-  const std::string folder = separator == std::string::npos ? "" : argument.substr(0, separator + 1);
+  const std::string folder = argument.substr(0, separator == std::string::npos ? 0 : separator + 1);
   const std::string pattern = argument.substr(folder.size());
   std::vector<std::string> matches;
   std::error_code error;
-  for (const fs::directory_entry& entry : fs::directory_iterator(pathOf(folder.empty() ? "." : folder), error)) {
+  for (const fs::directory_entry& entry : fs::directory_iterator(pathOf(folder.empty() ? "." : folder.c_str()), error)) {
     const std::string name = nameOf(entry.path().filename());
     if (entry.is_regular_file(error) && wildcardMatches(pattern, name, ignoreCase)) {
       matches.push_back(folder + name);

@@ -158,12 +158,13 @@ TEST(WavWriter, SavesKeepWhatMakesTheTargetWhatItIs) {
   EXPECT_TRUE(namesIn(dir.path()).empty());
 }
 
-// Saves with the target open as this process's standard output, as `-o /dev/stdout >target` does.
-std::string saveAsStandardOutput(const fs::path& target, const std::vector<double>& samples) {
-  const int file = open(target.c_str(), O_WRONLY | O_TRUNC);
+// Saves with standard output redirected to a file, as `>file` does: the target itself, as with
+// `-o /dev/stdout >target`, or another file.
+std::string saveWithStandardOutput(const fs::path& target, const fs::path& redirected) {
+  const int file = open(redirected.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   const int output = dup(STDOUT_FILENO);
   dup2(file, STDOUT_FILENO);
-  const std::string message = save(target, samples);
+  const std::string message = save(target, {7, 8});
   dup2(output, STDOUT_FILENO);
   close(output);
   close(file);
@@ -173,7 +174,7 @@ std::string saveAsStandardOutput(const fs::path& target, const std::vector<doubl
 // Each system call of a save failing in turn: the message, whether out.wav then holds the new bytes
 // (the save found another way) or the previous ones, and never a temporary file left beside it.
 // Targets: out.wav itself; link.wav, a link to it; out.wav owned by nobody; out.wav as standard
-// output (emptied by the redirection).
+// output (emptied by the redirection); out.wav beside standard output redirected to another file.
 TEST(WavWriter, EveryFailingSystemCallKeepsThePreviousFileOrFindsAnotherWay) {
   const Bytes previous = {1, 2, 3};
   const Bytes expected = wavBytes({}, pcm16({7, 8}));
@@ -215,8 +216,10 @@ TEST(WavWriter, EveryFailingSystemCallKeepsThePreviousFileOrFindsAnotherWay) {
       {"link.wav", {{"fsync", "out.wav", EIO}}, buffer, true},
       {"link.wav", {{"close", "out.wav", EIO}}, buffer, true},
       {"stdout", {}, "", true},
+      {"beside stdout", {}, "", true},
       {"stdout", {{"tmpfile", "", EMFILE}}, "I/O error", false},
       {"stdout", {{"read", " (deleted)", EIO}}, buffer, false},
+      {"stdout", {{"close", " (deleted)", EIO}}, buffer, true},
   };
   for (const Case& c : cases) {
     const TempDir dir;
@@ -234,16 +237,16 @@ TEST(WavWriter, EveryFailingSystemCallKeepsThePreviousFileOrFindsAnotherWay) {
       const std::string suffix = f.suffix == "folder" ? dir.path().string() : f.suffix;
       failing.push_back(std::make_unique<FailingCall>(f.call, suffix, f.error, f.skipped, f.times));
     }
-    const std::string message = c.target == "stdout"     ? saveAsStandardOutput(out, {7, 8})
-                                : c.target == "link.wav" ? save(dir / "link.wav", {7, 8})
-                                                         : save(out, {7, 8});
+    const std::string message = c.target.ends_with("stdout")
+                                    ? saveWithStandardOutput(out, c.target == "stdout" ? out : dir / "log")
+                                    : save(c.target == "link.wav" ? dir / "link.wav" : out, {7, 8});
     for (std::size_t i = 0; i < failing.size(); ++i) {
       EXPECT_EQ(failing[i]->failures(), c.failing[i].times) << what;
     }
     failing.clear();
     EXPECT_EQ(message, c.message) << what;
     EXPECT_EQ(readFile(out), c.replaced ? expected : c.target == "stdout" ? Bytes{} : previous) << what;
-    EXPECT_EQ(namesIn(dir.path()).size(), c.target == "link.wav" ? 2u : 1u) << what;
+    EXPECT_EQ(namesIn(dir.path()).size(), c.target == "link.wav" || c.target == "beside stdout" ? 2u : 1u) << what;
   }
 }
 

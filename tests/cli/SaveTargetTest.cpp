@@ -25,6 +25,7 @@ class SaveTarget : public ::testing::Test {
   fs::path folder(const std::string& name, bool nobodys) {
     const fs::path path = dir / name;
     fs::create_directory(path);
+    fs::permissions(path, fs::perms(0755));  // whatever the umask
     writeFile(path / "in.wav", input);
     EXPECT_EQ(chown(path.c_str(), nobodys ? nobody : 0, nobodys ? nobody : 0), 0);
     return path;

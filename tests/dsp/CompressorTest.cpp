@@ -26,7 +26,8 @@ std::vector<double> compressed(const std::vector<double>& x, const CompressorSet
                                Compressor::WindowMethod method, std::size_t blockSize) {
   const auto in = streamOf(x, blockSize);
   const auto out = emptyStream();
-  AudioSignal input("in.wav", {rate, 2, 16, static_cast<std::int32_t>(x.size())}, *in, true);
+  const bool whole = std::all_of(x.begin(), x.end(), [](double v) { return v == std::trunc(v); });
+  AudioSignal input("in.wav", {rate, 2, 16, static_cast<std::int32_t>(x.size())}, *in, whole);
   OutputSignal output(input, *out);
   Compressor(c, rate).run(input, output, method);
   output.finish();
@@ -61,7 +62,7 @@ TEST(Compressor, RunningAndDirectWindowsGiveTheDefinitionBitForBit) {
         const auto expected = bitsOf(referenceCompressor(x, settings, rate));
         const std::size_t blockSize = blockSizes[run++ % blockSizes.size()];
         using enum Compressor::WindowMethod;
-        for (const auto method : fraction != 0 ? std::vector{direct} : std::vector{direct, running, automatic}) {
+        for (const auto method : fraction != 0 ? std::vector{direct, automatic} : std::vector{direct, running, automatic}) {
           ASSERT_EQ(bitsOf(compressed(x, settings, rate, method, blockSize)), expected)
               << "rate " << rate << " length " << n << " range " << low << ".." << high << " block " << blockSize;
         }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <new>
 
 #include "audio/OutputSignal.h"
@@ -42,11 +43,15 @@ TEST(StageChain, NoStageWaitsForEverOnANeighbourThatStopped) {
   BlockQueue& empty = stopped.link();
   AudioSignal source("in.wav", {44100, 2, 16, 2}, empty, true);
   OutputSignal output(source, full);
+  std::atomic<int> handedOn{0};
   const std::size_t pusher = stopped.start([&] {
-    for (;;) {
+    for (;; ++handedOn) {
       output.appendBlock(SampleBlock(8, 1.0));
     }
   }, nullptr, nullptr);
+  while (handedOn < 4) {  // the queue is full: the next block waits for room that never comes
+    std::this_thread::yield();
+  }
   const std::size_t popper = stopped.start([&] { EXPECT_FALSE(empty.pop(*std::make_unique<SampleBlock>())); }, nullptr, nullptr);
   stopped.stop();
   EXPECT_EQ(std::make_pair(stopped.wait(pusher)->message, stopped.wait(pusher)->status), std::make_pair(std::string(), exitSuccess));
