@@ -62,7 +62,8 @@ TEST(WavWriter, HeaderSizesAreComputedInSixtyFourBits) {
   EXPECT_EQ(Bytes(header.begin() + 4, header.begin() + 8), Bytes({0x22, 0x00, 0x00, 0x80}));
   EXPECT_EQ(Bytes(header.begin() + 40, header.end()), Bytes({0xFE, 0xFF, 0xFF, 0x7F}));
   // A rate beyond 32 bits saturates; one that is no number is 0.
-  for (const auto& [rate, bytes] : {std::pair{3e9, Bytes{0xFF, 0xFF, 0xFF, 0x7F}}, {-3e9, Bytes{0, 0, 0, 0x80}}, {NAN, Bytes(4, 0)}}) {
+  for (const auto& [rate, bytes] :
+       {std::pair{3e9, Bytes{0xFF, 0xFF, 0xFF, 0x7F}}, {-3e9, Bytes{0, 0, 0, 0x80}}, {NAN, Bytes(4, 0)}}) {
     const auto saturated = savedHeaderBytes(rate, 2, 16, 0);
     EXPECT_EQ(Bytes(saturated.begin() + 24, saturated.begin() + 28), bytes) << rate;
   }
@@ -133,8 +134,8 @@ TEST(WavWriter, SavesKeepWhatMakesTheTargetWhatItIs) {
       {"a file of another group", [&](const TempDir& d) { return ownedFile(d, "group.wav", geteuid(), 02640); },
        "", {"group.wav"}, [&](const TempDir& d) { expectOwned(d / "group.wav", expected, geteuid(), 02640); }},
       {"a name of 256 bytes", [](const TempDir& d) { return d / std::string(256, 'n'); }, "I/O error", {}, nullptr},
-      {"a name of 250 bytes, two to a character", [&](const TempDir& d) { return d / accents; }, "", {accents}, nullptr},
-      {"a name of 250 bytes that are no characters", [&](const TempDir& d) { return d / bare; }, "", {bare}, nullptr},
+      {"250 bytes, two to a character", [&](const TempDir& d) { return d / accents; }, "", {accents}, nullptr},
+      {"250 bytes that are no characters", [&](const TempDir& d) { return d / bare; }, "", {bare}, nullptr},
       {"a folder's name", [](const TempDir& d) { return d / "f" / ""; }, "I/O error", {}, nullptr},
       {"a folder", [](const TempDir& d) {
          fs::create_directory(d / "f.wav");

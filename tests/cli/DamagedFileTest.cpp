@@ -90,7 +90,7 @@ TEST(DamagedFile, LayoutsFromOtherWritersLoadOrEndWithTheirMessage) {
     putLe32(bytes, at, static_cast<std::uint32_t>(size));
     return bytes;
   };
-  const auto withFmtSize = [&](std::int32_t size) { return sized(wavBytes({.fmtSize = size}, pcm16({5, 6})), 16, size); };
+  const auto withFmtSize = [&](std::int32_t n) { return sized(wavBytes({.fmtSize = n}, pcm16({5, 6})), 16, n); };
   const auto chunks = [](int count, std::size_t size, bool pad) {
     return std::vector<Chunk>(static_cast<std::size_t>(count), Chunk{"LIST", Bytes(size, 7), pad});
   };

@@ -62,7 +62,8 @@ TEST_F(EndToEnd, WalksTheCommandLineFromLeftToRight) {
   expectRun({"a.wav", "-o", "y.wav", "-c", "-t"}, loaded(301) + summary("out.wav", 0) + usage, 1);
   EXPECT_FALSE(fs::exists(dir / "y.wav"));
   for (const std::string bad : {"-x", "-", "-5", "-h"}) {  // debug echoes the letters it knows
-    expectRun({"-d", "a.wav", bad, "b.wav"}, loaded(301) + summary("out.wav", 0) + (bad == "-h" ? "option h: \n" : "") + usage, 1);
+    const std::string echo = bad == "-h" ? "option h: \n" : "";
+    expectRun({"-d", "a.wav", bad, "b.wav"}, loaded(301) + summary("out.wav", 0) + echo + usage, 1);
   }
   expectRun({"-o", "", "-o", "-c", "\"a.wav\""}, loaded(301) + summary("-c", 0), 0);
   expectRun({"\""}, "I/O error\n", 255);
@@ -160,9 +161,11 @@ TEST_F(EndToEnd, LoadsEveryLayoutAppliesEverySettingAndWritesTheSameFormatBack) 
       {{},
        {},
        music(2000),
-       {"-d", "-C0", "-o", "out.wav", "-t", "500000", "-s2.5", "-l", "9", "-l", "0.5", "-w", "4", "-a", "0.5", "-r", "3", "-T", "-S"},
+       {"-d", "-C0", "-o", "out.wav", "-t", "500000", "-s2.5", "-l", "9", "-l", "0.5", "-w", "4", "-a", "0.5", "-r", "3",
+        "-T", "-S"},
        {.threshold = 500000, .slope = 2.5, .tla = 1, .twnd = 4, .tatt = 0.5, .trel = 3, .truncate = true},
-       "option C: 0\noption o: out.wav\noption t: 500000\nthreshold=500000\noption s: 2.5\nslope=2.5\noption l: 9\ntla=9\noption l: 0.5\ntla=1\n"
+       "option C: 0\noption o: out.wav\noption t: 500000\nthreshold=500000\noption s: 2.5\nslope=2.5\noption l: 9\ntla=9\n"
+       "option l: 0.5\ntla=1\n"
        "option w: 4\ntwnd=4\noption a: 0.5\ntatt=0.5\noption r: 3\ntrel=3\noption T: \noption S: \noption c: \n"
        "Option b: \n"},
   };

@@ -62,7 +62,9 @@ TEST(Compressor, RunningAndDirectWindowsGiveTheDefinitionBitForBit) {
         const auto expected = bitsOf(referenceCompressor(x, settings, rate));
         const std::size_t blockSize = blockSizes[run++ % blockSizes.size()];
         using enum Compressor::WindowMethod;
-        for (const auto method : fraction != 0 ? std::vector{direct, automatic} : std::vector{direct, running, automatic}) {
+        // The running sum is exact on whole numbers only: automatic must not choose it for fractions.
+        const auto methods = fraction != 0 ? std::vector{direct, automatic} : std::vector{direct, running, automatic};
+        for (const auto method : methods) {
           ASSERT_EQ(bitsOf(compressed(x, settings, rate, method, blockSize)), expected)
               << "rate " << rate << " length " << n << " range " << low << ".." << high << " block " << blockSize;
         }

@@ -5,30 +5,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
+#include <vector>
 
 namespace velmora::test {
 
 namespace {
 
-struct Armed {
-  std::string call;
-  std::string suffix;
-  int error = 0;
-  int skipped = 0;
-  int times = 0;
-  int failures = 0;
-  bool inUse = false;
-};
-
 std::mutex lock;
-std::array<Armed, 4> armed;
-std::atomic<int> inUse{0};
+std::vector<FailingCall*> armed;  // under lock
+std::atomic<bool> anyArmed{false};
 
 std::string pathOf(int fd) {
   char path[4096];
@@ -36,53 +26,51 @@ std::string pathOf(int fd) {
   return length > 0 ? std::string(path, static_cast<std::size_t>(length)) : std::string();
 }
 
-// Whether this call is one to fail; errno is then set.
-bool failsNow(const char* call, const std::string& path) {
+}  // namespace
+
+FailingCall::FailingCall(std::string name, std::string end, int code, int skip, int count)
+    : call(std::move(name)), suffix(std::move(end)), error(code), skipped(skip), times(count) {
   const std::lock_guard held(lock);
-  for (Armed& a : armed) {
-    if (a.inUse && a.call == call && a.times > 0 && path.ends_with(a.suffix)) {
-      if (a.skipped > 0) {
-        --a.skipped;
+  armed.push_back(this);
+  anyArmed = true;
+}
+
+FailingCall::~FailingCall() {
+  const std::lock_guard held(lock);
+  std::erase(armed, this);
+  anyArmed = !armed.empty();
+}
+
+int FailingCall::failures() const {
+  const std::lock_guard held(lock);
+  return failed;
+}
+
+bool FailingCall::failsNow(const char* name, const std::string& path) {
+  const std::lock_guard held(lock);
+  for (FailingCall* a : armed) {
+    if (a->call == name && a->times > 0 && path.ends_with(a->suffix)) {
+      if (a->skipped-- > 0) {
         return false;
       }
-      --a.times;
-      ++a.failures;
-      errno = a.error;
+      --a->times;
+      ++a->failed;
+      errno = a->error;
       return true;
     }
   }
   return false;
 }
 
-bool failsNow(const char* call, int fd) { return inUse > 0 && failsNow(call, pathOf(fd)); }
-bool failsNow(const char* call, const char* path) { return inUse > 0 && failsNow(call, std::string(path)); }
-
+namespace {
+// The definitions' checks: cheap while nothing is armed.
+bool fails(const char* call, int fd) { return anyArmed && FailingCall::failsNow(call, pathOf(fd)); }
+bool fails(const char* call, const char* path) { return anyArmed && FailingCall::failsNow(call, path); }
 }  // namespace
-
-FailingCall::FailingCall(const std::string& call, const std::string& suffix, int error, int skipped, int times) {
-  const std::lock_guard held(lock);
-  slot = 0;
-  while (armed[static_cast<std::size_t>(slot)].inUse) {
-    ++slot;
-  }
-  armed[static_cast<std::size_t>(slot)] = {call, suffix, error, skipped, times, 0, true};
-  ++inUse;
-}
-
-FailingCall::~FailingCall() {
-  const std::lock_guard held(lock);
-  armed[static_cast<std::size_t>(slot)].inUse = false;
-  --inUse;
-}
-
-int FailingCall::failures() const {
-  const std::lock_guard held(lock);
-  return armed[static_cast<std::size_t>(slot)].failures;
-}
 
 }  // namespace velmora::test
 
-using velmora::test::failsNow;
+using velmora::test::fails;
 
 // Each call is passed on to the next definition of its name (the C library's, or a sanitizer's)
 // unless it is one to fail.
@@ -90,6 +78,7 @@ template <typename Function>
 Function next(const char* name) {
   return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
 }
+#define NEXT(function) next<decltype(&function)>(#function)
 
 extern "C" {
 
@@ -98,23 +87,23 @@ int open(const char* path, int flags, ...) {
   va_start(rest, flags);
   const int mode = (flags & (O_CREAT | O_TMPFILE)) != 0 ? va_arg(rest, int) : 0;
   va_end(rest);
-  return failsNow("open", path) ? -1 : next<int (*)(const char*, int, ...)>("open")(path, flags, mode);
+  return fails("open", path) ? -1 : next<int (*)(const char*, int, ...)>("open")(path, flags, mode);
 }
-ssize_t write(int fd, const void* b, size_t n) { return failsNow("write", fd) ? -1 : next<decltype(&write)>("write")(fd, b, n); }
-ssize_t read(int fd, void* b, size_t n) { return failsNow("read", fd) ? -1 : next<decltype(&read)>("read")(fd, b, n); }
-off_t lseek(int fd, off_t at, int from) noexcept { return failsNow("lseek", fd) ? -1 : next<decltype(&lseek)>("lseek")(fd, at, from); }
-int fsync(int fd) { return failsNow("fsync", fd) ? -1 : next<decltype(&fsync)>("fsync")(fd); }
-int ftruncate(int fd, off_t n) noexcept { return failsNow("ftruncate", fd) ? -1 : next<decltype(&ftruncate)>("ftruncate")(fd, n); }
-int fstat(int fd, struct stat* s) noexcept { return failsNow("fstat", fd) ? -1 : next<decltype(&fstat)>("fstat")(fd, s); }
-int fchown(int fd, uid_t u, gid_t g) noexcept { return failsNow("fchown", fd) ? -1 : next<decltype(&fchown)>("fchown")(fd, u, g); }
-int fchmod(int fd, mode_t m) noexcept { return failsNow("fchmod", fd) ? -1 : next<decltype(&fchmod)>("fchmod")(fd, m); }
-FILE* tmpfile() { return failsNow("tmpfile", "") ? nullptr : next<decltype(&tmpfile)>("tmpfile")(); }
+ssize_t write(int fd, const void* b, size_t n) { return fails("write", fd) ? -1 : NEXT(write)(fd, b, n); }
+ssize_t read(int fd, void* b, size_t n) { return fails("read", fd) ? -1 : NEXT(read)(fd, b, n); }
+off_t lseek(int fd, off_t at, int w) noexcept { return fails("lseek", fd) ? -1 : NEXT(lseek)(fd, at, w); }
+int fsync(int fd) { return fails("fsync", fd) ? -1 : NEXT(fsync)(fd); }
+int ftruncate(int fd, off_t n) noexcept { return fails("ftruncate", fd) ? -1 : NEXT(ftruncate)(fd, n); }
+int fstat(int fd, struct stat* s) noexcept { return fails("fstat", fd) ? -1 : NEXT(fstat)(fd, s); }
+int fchown(int fd, uid_t u, gid_t g) noexcept { return fails("fchown", fd) ? -1 : NEXT(fchown)(fd, u, g); }
+int fchmod(int fd, mode_t m) noexcept { return fails("fchmod", fd) ? -1 : NEXT(fchmod)(fd, m); }
+FILE* tmpfile() { return fails("tmpfile", "") ? nullptr : NEXT(tmpfile)(); }
 int rename(const char* from, const char* to) noexcept {
-  return failsNow("rename", from) || failsNow("rename", to) ? -1 : next<decltype(&rename)>("rename")(from, to);
+  return fails("rename", from) || fails("rename", to) ? -1 : NEXT(rename)(from, to);
 }
 int close(int fd) {  // a failed close still releases the descriptor
-  const bool fails = failsNow("close", fd);
-  return next<decltype(&close)>("close")(fd) != 0 || fails ? -1 : 0;
+  const bool failing = fails("close", fd);
+  return NEXT(close)(fd) != 0 || failing ? -1 : 0;
 }
 
 }  // extern "C"

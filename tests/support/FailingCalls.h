@@ -13,16 +13,23 @@ namespace velmora::test {
 // ends with suffix ("rename": either name), once skipped such calls have succeeded, times times.
 class FailingCall {
  public:
-  FailingCall(const std::string& call, const std::string& suffix, int error, int skipped = 0, int times = 1);
+  FailingCall(std::string call, std::string suffix, int error, int skipped = 0, int times = 1);
   FailingCall(const FailingCall&) = delete;
   FailingCall& operator=(const FailingCall&) = delete;
   ~FailingCall();
 
   // How many calls failed: a row whose call was never made tests nothing.
   int failures() const;
+  // Whether this call on path is one to fail; errno is then set. Called by the definitions.
+  static bool failsNow(const char* call, const std::string& path);
 
  private:
-  int slot;
+  std::string call;
+  std::string suffix;
+  int error;
+  int skipped;
+  int times;
+  int failed = 0;
 };
 
 }  // namespace velmora::test
