@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <map>
 #include <thread>
 
 #include "audio/WavHeader.h"
@@ -28,24 +29,23 @@ std::string save(const fs::path& target, const std::vector<double>& samples, std
 
 Bytes dataOf(const Bytes& file) { return Bytes(file.begin() + 44, file.end()); }
 
-// A file of three bytes owned by owner and the group nobody (where root may give it away).
-fs::path ownedFile(const TempDir& dir, const std::string& name, uid_t owner, mode_t mode) {
-  writeFile(dir / name, {1, 2, 3});
-  if (geteuid() == 0) {
-    EXPECT_EQ(chown((dir / name).c_str(), owner, nobody), 0);
-    EXPECT_EQ(chmod((dir / name).c_str(), mode), 0);
-  }
+fs::path linked(const TempDir& dir, const std::string& to, const std::string& name) {
+  fs::create_symlink(to, dir / name);
   return dir / name;
 }
 
-void expectOwned(const fs::path& file, const Bytes& expected, uid_t owner, mode_t mode) {
-  struct stat st {};
-  ASSERT_EQ(stat(file.c_str(), &st), 0);
-  EXPECT_EQ(readFile(file), expected);
-  if (geteuid() == 0) {
-    EXPECT_EQ(std::make_pair(st.st_uid, st.st_gid), std::make_pair(owner, nobody)) << file;
-    EXPECT_EQ(st.st_mode & 07777, mode) << file;
+// What makes each entry of a folder what it is, apart from its bytes: where a link points, the
+// owner, group, mode and number of names.
+std::map<std::string, std::string> identities(const fs::path& folder) {
+  std::map<std::string, std::string> all;
+  for (const std::string& name : namesIn(folder)) {
+    struct stat st {};
+    EXPECT_EQ(lstat((folder / name).c_str(), &st), 0);
+    all[name] = (S_ISLNK(st.st_mode) ? fs::read_symlink(folder / name).string() : "") + " " +
+                std::to_string(st.st_uid) + ":" + std::to_string(st.st_gid) + " " + std::to_string(st.st_mode) +
+                " " + std::to_string(st.st_nlink);
   }
+  return all;
 }
 
 TEST(WavWriter, EncodesByClampingAndTruncatingTowardZero) {
@@ -70,10 +70,9 @@ TEST(WavWriter, HeaderSizesAreComputedInSixtyFourBits) {
 }
 
 // What a save leaves behind for each kind of target: the message, the names in the folder (never a
-// temporary file), and whatever made the target what it was.
+// temporary file), the new bytes in the file written, and every entry that was there before still
+// what it was: links, owners, groups, modes and names.
 TEST(WavWriter, SavesKeepWhatMakesTheTargetWhatItIs) {
-  const Bytes previous = {1, 2, 3};
-  const Bytes expected = wavBytes({}, pcm16({7, 8}));
   std::string accents;  // a temporary name keeps 241 bytes of the name: here the middle of a character
   for (int i = 0; i < 125; ++i) {
     accents += "\u00e9";
@@ -84,72 +83,55 @@ TEST(WavWriter, SavesKeepWhatMakesTheTargetWhatItIs) {
     std::function<fs::path(const TempDir&)> target;
     std::string message;
     std::vector<std::string> names;
-    std::function<void(const TempDir&)> check;
+    std::string written = "";
   };
+  const Bytes previous = {1, 2, 3};
+  const uid_t self = geteuid();
   const std::vector<Case> cases = {
-      {"a new file", [](const TempDir& d) { return d / "new.wav"; }, "", {"new.wav"},
-       [&](const TempDir& d) { EXPECT_EQ(readFile(d / "new.wav"), expected); }},
-      {"a private file", [&](const TempDir& d) {
-         writeFile(d / "p.wav", previous);
-         fs::permissions(d / "p.wav", fs::perms::owner_read | fs::perms::owner_write);
-         return d / "p.wav";
-       }, "", {"p.wav"}, [&](const TempDir& d) {
-         EXPECT_EQ(readFile(d / "p.wav"), expected);
-         EXPECT_EQ(fs::status(d / "p.wav").permissions(), fs::perms::owner_read | fs::perms::owner_write);
-       }},
+      {"a new file", [](const TempDir& d) { return d / "new.wav"; }, "", {"new.wav"}, "new.wav"},
+      {"a private file", [&](const TempDir& d) { return ownedFile(d / "p.wav", previous, self, 0600); }, "",
+       {"p.wav"}, "p.wav"},
       {"a link", [&](const TempDir& d) {
-         writeFile(d / "real.wav", previous);
-         fs::permissions(d / "real.wav", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-         fs::create_symlink("real.wav", d / "link.wav");
-         return d / "link.wav";
-       }, "", {"link.wav", "real.wav"}, [&](const TempDir& d) {
-         EXPECT_TRUE(fs::is_symlink(d / "link.wav"));
-         EXPECT_EQ(readFile(d / "real.wav"), expected);
-         EXPECT_EQ(fs::status(d / "real.wav").permissions(),
-                   fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-       }},
-      {"a link to a file not yet there", [](const TempDir& d) {
-         fs::create_symlink("made.wav", d / "link.wav");
-         return d / "link.wav";
-       }, "", {"link.wav", "made.wav"}, [&](const TempDir& d) { EXPECT_EQ(readFile(d / "made.wav"), expected); }},
-      {"a link loop", [](const TempDir& d) {
-         fs::create_symlink("loop", d / "loop");
-         return d / "loop";
-       }, "I/O error", {"loop"}, [](const TempDir& d) { EXPECT_EQ(fs::read_symlink(d / "loop"), "loop"); }},
+         ownedFile(d / "real.wav", previous, self, 0640);
+         return linked(d, "real.wav", "link.wav");
+       }, "", {"link.wav", "real.wav"}, "real.wav"},
+      {"a link to a file not yet there", [](const TempDir& d) { return linked(d, "made.wav", "link.wav"); }, "",
+       {"link.wav", "made.wav"}, "made.wav"},
+      {"a link loop", [](const TempDir& d) { return linked(d, "loop", "loop"); }, "I/O error", {"loop"}},
       {"a file with two names", [&](const TempDir& d) {
-         writeFile(d / "one.wav", previous);
-         fs::create_hard_link(d / "one.wav", d / "two.wav");
+         fs::create_hard_link(ownedFile(d / "one.wav", previous, self, 0644), d / "two.wav");
          return d / "one.wav";
-       }, "", {"one.wav", "two.wav"}, [&](const TempDir& d) {
-         EXPECT_EQ(readFile(d / "two.wav"), expected);
-         EXPECT_EQ(fs::hard_link_count(d / "one.wav"), 2u);
-       }},
-      {"a longer file, written in place through a link", [&](const TempDir& d) {
+       }, "", {"one.wav", "two.wav"}, "two.wav"},
+      {"a longer file, written in place through a link", [](const TempDir& d) {
          writeFile(d / "long.wav", Bytes(5000, 9));
-         fs::create_symlink("long.wav", d / "l.wav");
-         return d / "l.wav";
-       }, "", {"l.wav", "long.wav"}, [&](const TempDir& d) { EXPECT_EQ(readFile(d / "long.wav"), expected); }},
-      {"another user's set-user-id file", [&](const TempDir& d) { return ownedFile(d, "theirs.wav", nobody, 04750); },
-       "", {"theirs.wav"}, [&](const TempDir& d) { expectOwned(d / "theirs.wav", expected, nobody, 04750); }},
-      {"a file of another group", [&](const TempDir& d) { return ownedFile(d, "group.wav", geteuid(), 02640); },
-       "", {"group.wav"}, [&](const TempDir& d) { expectOwned(d / "group.wav", expected, geteuid(), 02640); }},
-      {"a name of 256 bytes", [](const TempDir& d) { return d / std::string(256, 'n'); }, "I/O error", {}, nullptr},
-      {"250 bytes, two to a character", [&](const TempDir& d) { return d / accents; }, "", {accents}, nullptr},
-      {"250 bytes that are no characters", [&](const TempDir& d) { return d / bare; }, "", {bare}, nullptr},
-      {"a folder's name", [](const TempDir& d) { return d / "f" / ""; }, "I/O error", {}, nullptr},
+         return linked(d, "long.wav", "l.wav");
+       }, "", {"l.wav", "long.wav"}, "long.wav"},
+      {"another user's set-id file", [&](const TempDir& d) { return ownedFile(d / "s.wav", previous, nobody, 04750); },
+       "", {"s.wav"}, "s.wav"},
+      {"a file of another group", [&](const TempDir& d) { return ownedFile(d / "g.wav", previous, self, 02640); }, "",
+       {"g.wav"}, "g.wav"},
+      {"a name of 256 bytes", [](const TempDir& d) { return d / std::string(256, 'n'); }, "I/O error", {}},
+      {"250 bytes, two to a character", [&](const TempDir& d) { return d / accents; }, "", {accents}, accents},
+      {"250 bytes that are no characters", [&](const TempDir& d) { return d / bare; }, "", {bare}, bare},
+      {"a folder's name", [](const TempDir& d) { return d / "f" / ""; }, "I/O error", {}},
       {"a folder", [](const TempDir& d) {
          fs::create_directory(d / "f.wav");
          return d / "f.wav";
-       }, "I/O error", {"f.wav"}, nullptr},
-      {"a missing folder", [](const TempDir& d) { return d / "no" / "such.wav"; }, "I/O error", {}, nullptr},
+       }, "I/O error", {"f.wav"}},
+      {"a missing folder", [](const TempDir& d) { return d / "no" / "such.wav"; }, "I/O error", {}},
   };
   for (const Case& c : cases) {
     const TempDir dir;
     const fs::path target = c.target(dir);
+    const auto before = identities(dir.path());
     EXPECT_EQ(save(target, {7, 8}), c.message) << c.what;
     EXPECT_EQ(namesIn(dir.path()), c.names) << c.what;
-    if (c.check) {
-      c.check(dir);
+    auto after = identities(dir.path());
+    for (const auto& [name, identity] : before) {
+      EXPECT_EQ(after[name], identity) << c.what << ": " << name;
+    }
+    if (!c.written.empty()) {
+      EXPECT_EQ(readFile(dir / c.written), wavBytes({}, pcm16({7, 8}))) << c.what;
     }
   }
   const TempDir dir;
@@ -228,7 +210,7 @@ TEST(WavWriter, EveryFailingSystemCallKeepsThePreviousFileOrFindsAnotherWay) {
     if (c.target == "owned" && geteuid() != 0) {
       continue;  // only root can give the target to another user
     }
-    const fs::path out = c.target == "owned" ? ownedFile(dir, "out.wav", nobody, 0640) : dir / "out.wav";
+    const fs::path out = c.target == "owned" ? ownedFile(dir / "out.wav", previous, nobody, 0640) : dir / "out.wav";
     writeFile(out, previous);
     if (c.target == "link.wav") {
       fs::create_symlink("out.wav", dir / "link.wav");

@@ -30,12 +30,6 @@ class SaveTarget : public ::testing::Test {
     EXPECT_EQ(chown(path.c_str(), nobodys ? nobody : 0, nobodys ? nobody : 0), 0);
     return path;
   }
-  // A file owned by nobody with the given mode.
-  void nobodysFile(const fs::path& path, const Bytes& bytes, mode_t mode) {
-    writeFile(path, bytes);
-    EXPECT_EQ(chown(path.c_str(), nobody, nobody), 0);
-    EXPECT_EQ(chmod(path.c_str(), mode), 0);
-  }
 
   const std::vector<double> x = music(1000001);  // many blocks: a reader that reads ahead is still reading
   const Bytes input = wavBytes({}, encoded(x, 16));
@@ -52,10 +46,10 @@ TEST_F(SaveTarget, AnUnprivilegedUserWritesWhatItMayAndNothingElse) {
   }
   EXPECT_EQ(chmod(dir.path().c_str(), 0755), 0);
   const fs::path open = folder("open", true);
-  nobodysFile(open / "w.wav", {1, 2, 3}, 0200);
+  ownedFile(open / "w.wav", {1, 2, 3}, nobody, 0200);
   EXPECT_EQ(runProgram(open, {"-b", "-o", "w.wav", "in.wav"}, "", -1, true).status, 0);
   EXPECT_EQ(readFile(open / "w.wav"), expected);
-  nobodysFile(open / "r.wav", {1, 2, 3}, 0444);
+  ownedFile(open / "r.wav", {1, 2, 3}, nobody, 0444);
   const RunResult refused = runProgram(open, {"-b", "-o", "r.wav", "in.wav"}, "", -1, true);
   EXPECT_TRUE(refused.out.ends_with("n=500000\nI/O error\n")) << refused.out;
   EXPECT_EQ(refused.status, 255);
@@ -63,8 +57,8 @@ TEST_F(SaveTarget, AnUnprivilegedUserWritesWhatItMayAndNothingElse) {
   EXPECT_EQ(namesIn(open), (std::vector<std::string>{"in.wav", "r.wav", "w.wav"}));
 
   const fs::path closed = folder("closed", false);
-  nobodysFile(closed / "t.wav", Bytes(300000, 9), 0644);
-  nobodysFile(closed / "a.wav", input, 0644);
+  ownedFile(closed / "t.wav", Bytes(300000, 9), nobody, 0644);
+  ownedFile(closed / "a.wav", input, nobody, 0644);
   for (const std::string target : {"t.wav", "a.wav"}) {
     EXPECT_EQ(runProgram(closed, {"-b", "-o", target, target == "a.wav" ? "a.wav" : "in.wav"}, "", -1, true).status, 0);
     EXPECT_EQ(readFile(closed / target), expected) << target;

@@ -1,7 +1,9 @@
 #include "support/TestSupport.h"
 
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,6 +30,15 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
   std::error_code ignored;
   fs::remove_all(dir, ignored);
+}
+
+fs::path ownedFile(const fs::path& path, const Bytes& bytes, unsigned owner, unsigned mode) {
+  writeFile(path, bytes);
+  if (geteuid() == 0) {
+    EXPECT_EQ(chown(path.c_str(), owner, nobody), 0);
+  }
+  EXPECT_EQ(chmod(path.c_str(), mode), 0);
+  return path;
 }
 
 std::vector<std::string> namesIn(const fs::path& folder) {

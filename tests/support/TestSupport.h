@@ -33,6 +33,9 @@ class TempDir {
   std::filesystem::path dir;
 };
 
+// A file of bytes with the mode, owned by owner and the group nobody where root may give it away.
+std::filesystem::path ownedFile(const std::filesystem::path& path, const Bytes& bytes, unsigned owner, unsigned mode);
+
 // The names in folder, sorted.
 std::vector<std::string> namesIn(const std::filesystem::path& folder);
 
