@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -110,6 +111,12 @@ TEST(WavWriter, SavesKeepWhatMakesTheTargetWhatItIs) {
        "", {"s.wav"}, "s.wav"},
       {"a file of another group", [&](const TempDir& d) { return ownedFile(d / "g.wav", previous, self, 02640); }, "",
        {"g.wav"}, "g.wav"},
+      {"a device", [](const TempDir& d) {  // where root may make one that opens here; else a new file
+         const fs::path null = d / "null";
+         const int device = mknod(null.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0 ? open(null.c_str(), O_WRONLY) : -1;
+         device >= 0 ? close(device) : unlink(null.c_str());
+         return null;
+       }, "", {"null"}},
       {"a name of 256 bytes", [](const TempDir& d) { return d / std::string(256, 'n'); }, "I/O error", {}},
       {"250 bytes, two to a character", [&](const TempDir& d) { return d / accents; }, "", {accents}, accents},
       {"250 bytes that are no characters", [&](const TempDir& d) { return d / bare; }, "", {bare}, bare},
