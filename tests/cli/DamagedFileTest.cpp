@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <fstream>
 #include <thread>
 
 #include "support/TestSupport.h"
@@ -135,9 +135,19 @@ TEST(DamagedFile, EveryTruncationEndsWithTheMessageOfTheMissingPart) {
   }
 }
 
-// A file cut short while the program reads it fails its load as a data chunk longer than the file
-// does, with nothing of that file printed before the message, although the stages had started;
-// the previous output stays.
+// The bytes a process has read so far, from the kernel's count.
+long bytesReadBy(int pid) {
+  std::ifstream io("/proc/" + std::to_string(pid) + "/io");
+  std::string field;
+  long value = 0;
+  while (io >> field >> value && field != "rchar:") {
+  }
+  return value;
+}
+
+// A file cut short while the program reads it (here after its first two megabytes) fails its load
+// as a data chunk longer than the file does, with nothing of that file printed before the message,
+// although the stages and the save had started; the previous output stays, and no temporary file.
 TEST(DamagedFile, AFileCutShortWhileItIsReadFailsItsLoadAlone) {
   if (programUnderTest().windows) {
     GTEST_SKIP() << "a file cut while Wine starts the program may not be read at all";
@@ -146,7 +156,9 @@ TEST(DamagedFile, AFileCutShortWhileItIsReadFailsItsLoadAlone) {
   writeFile(dir / "in.wav", wavBytes({}, pcm16(std::vector<int>(30000000, 1000))));  // about 0.3 s of work
   writeFile(dir / "out.wav", {1, 2, 3});
   RunningProgram program(dir.path(), {"-c", "-b", "in.wav"});
-  std::this_thread::sleep_for(std::chrono::milliseconds(3));
+  while (program.isRunning() && bytesReadBy(program.pid()) < 2000000) {
+    std::this_thread::yield();
+  }
   std::filesystem::resize_file(dir / "in.wav", 1000000);
   const RunResult result = program.finish();
   EXPECT_EQ(result.out, startup + "Can't read signal data\n\n");
