@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <map>
+#include <sstream>
 #include <thread>
 
 #include "audio/WavHeader.h"
@@ -42,9 +43,10 @@ std::map<std::string, std::string> identities(const fs::path& folder) {
   for (const std::string& name : namesIn(folder)) {
     struct stat st {};
     EXPECT_EQ(lstat((folder / name).c_str(), &st), 0);
-    all[name] = (S_ISLNK(st.st_mode) ? fs::read_symlink(folder / name).string() : "") + " " +
-                std::to_string(st.st_uid) + ":" + std::to_string(st.st_gid) + " " + std::to_string(st.st_mode) +
-                " " + std::to_string(st.st_nlink);
+    std::ostringstream identity;
+    identity << (S_ISLNK(st.st_mode) ? fs::read_symlink(folder / name).string() : "") << " " << st.st_uid << ":"
+             << st.st_gid << " " << std::oct << st.st_mode << std::dec << " " << st.st_nlink;
+    all[name] = identity.str();
   }
   return all;
 }
