@@ -1,15 +1,14 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
-#include "audio/BlockQueue.h"
+#include "audio/BlockGeometry.h"
+#include "audio/BlockPool.h"
 
-// The input audio of one stage: the format and length of a file, and its samples as doubles in
-// the file's integer units, arriving block by block from the stage before (the file's reader, or
-// the compressor for the bass boost). A stage reads it front to back: rci returns the next sample
-// and future looks ahead of the cursor, over a window of the stream that holds just the samples
-// still to be read; stages that need no look-ahead take whole blocks as they arrive.
+// The input audio of a stage that looks ahead: a sliding stretch of a stream of samples. Blocks
+// are appended as they arrive; samples are read by their index in the stream, and those that will
+// not be read again are dropped from the front, so that it holds little more than the stretch
+// still to be read.
 
 namespace velmora {
 
@@ -23,56 +22,25 @@ struct SignalFormat {
 
 class AudioSignal {
  public:
-  // wholeNumbers: every sample is known to be a whole number of the file's bit depth, as decoded
-  // from a file; name is the file's, for the look-ahead's failure report.
-  AudioSignal(const std::string& name, const SignalFormat& format, BlockQueue& source, bool wholeNumbers);
+  AudioSignal() = default;
   AudioSignal(const AudioSignal&) = delete;
   AudioSignal& operator=(const AudioSignal&) = delete;
   virtual ~AudioSignal() = default;
 
-  double getSampleRate() const { return samplerate; }
-  std::int16_t getChannels() const { return channels; }
-  std::int16_t getBitsPerSample() const { return bitspersample; }
-  std::int32_t getNoSamples() const { return nosamples; }
-  SignalFormat getFormat() const { return {samplerate, channels, bitspersample, nosamples}; }
-  bool holdsWholeNumbers() const { return wholeNumbers; }
-
-  // The next sample; 0.0 once the cursor has reached the end.
-  double rci();
-  // The sample offset places ahead of the cursor; fails when that lies past the end.
-  double future(std::int32_t offset);
-
-  // For loops that check their bounds once per block: holds the samples up to index end (not
-  // included, at most the signal's length). heldAt stays valid until the next call that holds more.
-  void holdUntil(std::int64_t end);
-  const double* heldAt(std::int64_t index) const { return held.data() + (index - heldStart); }
+  // Adds the block's samples after those held; the block goes back to pool.
+  void append(SampleBlock&& block, BlockPool& pool);
+  // The index after the last sample that has arrived.
+  std::int64_t end() const { return heldStart + static_cast<std::int64_t>(held.size()); }
+  // Where the sample of that index is held, from the first not released to end(); valid until
+  // the next append.
+  const double* at(std::int64_t index) const { return held.data() + (index - heldStart); }
   // Samples before index will not be read again.
   void release(std::int64_t index) { keepFrom = index; }
-  // Moves the cursor as count calls of rci would.
-  void advance(std::int64_t count);
-
-  // The next block of the stream as it arrived, for a stage that reads every sample this way
-  // (never through rci or future); false at the end of the stream. The cursor moves past it.
-  bool takeBlock(SampleBlock& block);
 
  private:
-  [[noreturn]] static void failNotReady();
-  [[noreturn]] void failFutureNotReady(std::int32_t offset) const;
-  [[noreturn]] static void failPastEnd();
-  [[noreturn]] static void failEndedEarly();
-  bool holdNextBlock();
-
-  std::string filename;
-  double samplerate;
-  std::int16_t channels;
-  std::int16_t bitspersample;
-  std::int64_t curpos = 0;
-  std::int32_t nosamples;
-  BlockQueue* source;
-  bool wholeNumbers;
-  SampleBlock held;            // the samples from index heldStart on
+  SampleBlock held;  // the samples from index heldStart on
   std::int64_t heldStart = 0;
-  std::int64_t keepFrom = 0;   // samples before it may be dropped
+  std::int64_t keepFrom = 0;  // samples before it may be dropped
 };
 
 }  // namespace velmora

@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <new>
 
-#include "audio/FileNames.h"
-#include "audio/ProcessExit.h"
 #include "audio/WavHeader.h"
+#include "system/FileNames.h"
+#include "system/ProcessExit.h"
 
 namespace velmora {
 
@@ -156,7 +156,7 @@ std::optional<std::string> WavReader::readHeader() {
 }
 
 bool WavReader::readBlock(SampleBlock& block) {
-  const std::int64_t count = std::min<std::int64_t>(format.nosamples - decoded, blockSamples);
+  const std::int64_t count = std::min<std::int64_t>(format.nosamples - decoded, static_cast<std::int64_t>(blockSamples));
   if (count <= 0) {
     return false;
   }
@@ -180,6 +180,12 @@ bool WavReader::readBlock(SampleBlock& block) {
   }
   decoded += count;
   return true;
+}
+
+void WavReader::drain(BlockSink& next) {
+  for (SampleBlock block = pool->take(); readBlock(block); block = pool->take()) {
+    next.put(std::move(block));
+  }
 }
 
 }  // namespace velmora

@@ -1,6 +1,9 @@
 #include "audio/WavWriter.h"
 
+#include <algorithm>
+
 #include "audio/WavHeader.h"
+#include "system/ProcessExit.h"
 
 namespace velmora {
 
@@ -13,10 +16,12 @@ double clamped(double x, double low, double high) {
   return x == x ? inside : 0.0;
 }
 
+[[noreturn]] void fail(const std::string& message) { throw Failure{message, exitFileFailure}; }
+
 }  // namespace
 
-WavWriter::WavWriter(const std::string& name, const SignalFormat& signalFormat, std::int64_t samples)
-    : file(name), format(signalFormat), count(samples) {}
+WavWriter::WavWriter(const std::string& name, const SignalFormat& signalFormat, std::int64_t samples, BlockPool& spare)
+    : file(name), format(signalFormat), count(samples), remaining(samples), pool(spare) {}
 
 std::size_t WavWriter::encode(const double* samples, std::size_t n, int bits, unsigned char* out) {
   if (bits == 8) {
@@ -33,46 +38,45 @@ std::size_t WavWriter::encode(const double* samples, std::size_t n, int bits, un
   return 2 * n;
 }
 
-void WavWriter::run(BlockQueue& samples) {
-  writeHeader();
-  SampleBlock block;
-  while (samples.pop(block)) {
-    if (!failure) {
-      bytes.resize(block.size() * 2);
-      const std::size_t written = encode(block.data(), block.size(), format.bitspersample, bytes.data());
-      if (!file.write(bytes.data(), written)) {
-        fail("Error writing buffer!");
-      }
-    }
-    samples.giveBack(std::move(block));
+void WavWriter::step(SampleBlock&& block, BlockSink&) {
+  begin();
+  const auto n = static_cast<std::size_t>(std::min<std::int64_t>(remaining, static_cast<std::int64_t>(block.size())));
+  bytes.resize(2 * n);
+  const std::size_t written = encode(block.data(), n, format.bitspersample, bytes.data());
+  pool.giveBack(std::move(block));
+  if (!file.write(bytes.data(), written)) {
+    fail("Error writing buffer!");
   }
+  remaining -= static_cast<std::int64_t>(n);
 }
 
-void WavWriter::writeHeader() {
-  if (format.bitspersample != 8 && format.bitspersample != 16) {
-    failure = "Invalid bits per sample " + std::to_string(format.bitspersample);
+void WavWriter::drain(BlockSink&) { begin(); }
+
+void WavWriter::begin() {
+  if (begun) {
     return;
+  }
+  begun = true;
+  if (format.bitspersample != 8 && format.bitspersample != 16) {
+    fail("Invalid bits per sample " + std::to_string(format.bitspersample));
   }
   const auto header = savedHeaderBytes(format.samplerate, format.channels, format.bitspersample, count);
   if (!file.open()) {
     fail("I/O error");
-  } else if (!file.write(header.data(), wavHeaderSize)) {
+  }
+  if (!file.write(header.data(), wavHeaderSize)) {
     fail("Error writing wav!");
-  } else if (!file.write(header.data() + wavHeaderSize, chunkHeaderSize)) {
+  }
+  if (!file.write(header.data() + wavHeaderSize, chunkHeaderSize)) {
     fail("Error writing chk!");
   }
 }
 
-void WavWriter::fail(const char* message) {
-  failure = message;
-  file.discard();
-}
-
-std::optional<std::string> WavWriter::commit() {
-  if (!failure && !file.commit()) {
-    fail("Error writing buffer!");
+void WavWriter::commit() {
+  const std::string failure = file.commit();
+  if (!failure.empty()) {
+    fail(failure);
   }
-  return failure;
 }
 
 }  // namespace velmora

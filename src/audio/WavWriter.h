@@ -1,44 +1,45 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "audio/AudioSignal.h"
-#include "audio/BlockQueue.h"
-#include "audio/SafeFileWriter.h"
+#include "audio/BlockPool.h"
+#include "audio/Stage.h"
+#include "system/SafeFileWriter.h"
 
-// The last stage: saves a stream of samples as a PCM WAV file. The header is written first, with
-// the sample count announced by the input's header; each block is then encoded and written as it
-// arrives. A failure stops the writing and is kept for the save point, where the program reports
-// it; the rest of the stream is still taken, so that the stages before it finish and print.
+// The last stage: saves a stream of samples as a PCM WAV file. The header goes first, with the
+// sample count known from the input's header, then each block, encoded as it arrives, to a spool;
+// only the commit, once every stage has succeeded, makes those bytes the target's contents.
 
 namespace velmora {
 
-class WavWriter {
+class WavWriter : public Stage {
  public:
-  // A file named name, in format, that will hold count samples.
-  WavWriter(const std::string& name, const SignalFormat& format, std::int64_t count);
-  virtual ~WavWriter() = default;
+  // A file named name, in format, that will hold count samples; blocks go back to pool once written.
+  WavWriter(const std::string& name, const SignalFormat& format, std::int64_t count, BlockPool& pool);
 
-  void run(BlockQueue& samples);
-  // After run: the bytes become the file's contents; the failure's message, or nothing.
-  std::optional<std::string> commit();
-  // Leaves the target as it was.
-  void discard() { file.discard(); }
+  // Writes the block's samples, up to the count announced; the first step opens the spool and
+  // writes the header. Throws the failure's Failure.
+  void step(SampleBlock&& block, BlockSink& next) override;
+  void drain(BlockSink& next) override;
+  // After the stages have run: the bytes become the target's contents, or the Failure is thrown
+  // with the target as it was.
+  void commit();
 
   // Clamps to the sample range, truncates toward zero, NaN as 0; little-endian bytes into out.
   static std::size_t encode(const double* samples, std::size_t count, int bits, unsigned char* out);
 
  private:
-  void writeHeader();
-  void fail(const char* message);
+  void begin();
 
   SafeFileWriter file;
   SignalFormat format;
   std::int64_t count;
-  std::optional<std::string> failure;
+  std::int64_t remaining;  // samples still to be written
+  BlockPool& pool;
+  bool begun = false;
   std::vector<unsigned char> bytes;
 };
 

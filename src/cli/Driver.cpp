@@ -8,11 +8,11 @@
 #include <iostream>
 #include <string_view>
 
-#include "audio/ProcessExit.h"
-#include "audio/TemporaryFiles.h"
 #include "cli/OptionParser.h"
 #include "cli/Settings.h"
 #include "dsp/AudioProcessor.h"
+#include "system/ProcessExit.h"
+#include "system/TemporaryFiles.h"
 
 namespace velmora {
 
@@ -64,24 +64,12 @@ void processFile(std::string inputName, std::string outputName, double threshold
   processor.saveOutput(outputName);
 }
 
-void runCommandLine(int argc, char** argv) {
-#if defined(__GLIBC__)
-  // The stages' blocks and windows, a few hundred kilobytes each, come from the heap and stay
-  // there for the next file, instead of being mapped fresh (and their pages cleared) every time.
-  mallopt(M_MMAP_THRESHOLD, 64 << 20);
-  mallopt(M_TRIM_THRESHOLD, 64 << 20);
-#endif
-  TemporaryFiles::watchInterruptions();
-#ifdef SIGXFSZ
-  // A write past the file-size limit fails like any other write, and the save reports it.
-  std::signal(SIGXFSZ, SIG_IGN);
-#endif
-  printVersion();
-  printBanner();
+// Walks the arguments; every failure is thrown up to runCommandLine.
+void walkArguments(int argc, char** argv) {
   const std::string programName = argc > 0 ? argv[0] : "";
   if (argc <= 1) {
     printUsage(programName);
-    endProcess(exitUsage);
+    throw Failure{"", exitUsage};
   }
   OptionParser parser;
   Settings settings;
@@ -92,6 +80,7 @@ void runCommandLine(int argc, char** argv) {
       const Settings& s = settings;
       processFile(withoutQuotes(argument), s.outputName, s.threshold, s.slope, s.tla, s.twnd,
                   s.tatt, s.trel, s.truncate, s.compress, s.boostBass, bassState);
+      checkConsole();
       continue;
     }
     const char letter = argument.size() > 1 ? argument[1] : '\0';
@@ -99,13 +88,47 @@ void runCommandLine(int argc, char** argv) {
     if (letter != '\0' && value.empty() && lettersWithValue.find(letter) != std::string_view::npos) {
       if (index + 1 >= argc) {
         printUsage(programName);
-        endProcess(exitUsage);
+        throw Failure{"", exitUsage};
       }
       value = argv[++index];
     }
     parser.parse(printUsage, letter, programName, value, settings);
+    checkConsole();
   }
-  endProcess(exitSuccess);
+  std::cout.flush();
+  checkConsole();
+}
+
+void runCommandLine(int argc, char** argv) {
+#if defined(__GLIBC__)
+  // The stages' blocks and windows, a few hundred kilobytes each, come from the heap and stay
+  // there for the next file, instead of being mapped fresh (and their pages cleared) every time.
+  mallopt(M_MMAP_THRESHOLD, 64 << 20);
+  mallopt(M_TRIM_THRESHOLD, 64 << 20);
+#endif
+  TemporaryFiles::watchInterruptions();
+  ignoreBrokenPipes();
+#ifdef SIGXFSZ
+  // A write past the file-size limit fails like any other write, and the save reports it.
+  std::signal(SIGXFSZ, SIG_IGN);
+#endif
+  int status = exitSuccess;
+  try {
+    printVersion();
+    printBanner();
+    walkArguments(argc, argv);
+  } catch (const Failure& failure) {
+    if (!failure.message.empty()) {
+      std::cout << failure.message << std::endl;
+    }
+    status = failure.status;
+  } catch (const ConsoleClosed&) {
+    endByBrokenPipe();
+  } catch (const std::exception& e) {
+    std::cout << "Exception " << e.what() << std::endl;
+    status = exitFileFailure;
+  }
+  endProcess(status);
 }
 
 }  // namespace velmora

@@ -16,7 +16,8 @@ void processFile(std::string inputName, std::string outputName, double threshold
                  double tla, double twnd, double tatt, double trel, bool truncate, bool compress,
                  bool boostBass, double& bassState);
 
-// Walks the arguments from left to right and ends the process; never returns.
+// Walks the arguments from left to right and ends the process: with the status of the first
+// failure, which is printed, or 0 after the last argument. Never returns.
 [[noreturn]] void runCommandLine(int argc, char** argv);
 
 }  // namespace velmora

@@ -5,8 +5,8 @@
 #include <optional>
 #include <string_view>
 
-#include "audio/ProcessExit.h"
 #include "cli/NumberText.h"
+#include "system/ProcessExit.h"
 
 namespace velmora {
 
@@ -43,9 +43,9 @@ void setAndReport(std::string_view label, double& field, const std::string& valu
   std::cin.get();
 }
 
-[[noreturn]] void usageExit(UsagePrinter printUsage, const std::string& programName) {
+[[noreturn]] void failWithUsage(UsagePrinter printUsage, const std::string& programName) {
   printUsage(programName);
-  endProcess(exitUsage);
+  throw Failure{"", exitUsage};  // the usage text is the failure's message, printed already
 }
 
 }  // namespace
@@ -76,7 +76,7 @@ void OptionParser::parse(UsagePrinter printUsage, char letter, std::string progr
     case 'b': settings.boostBass = true; break;
     case 'S': break;
     case 'd': debug = true; break;
-    default: usageExit(printUsage, programName);
+    default: failWithUsage(printUsage, programName);
   }
 }
 

@@ -4,7 +4,7 @@
 #include <cctype>
 #include <filesystem>
 
-#include "audio/FileNames.h"
+#include "system/FileNames.h"
 
 namespace velmora {
 

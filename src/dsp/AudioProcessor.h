@@ -1,59 +1,57 @@
 #pragma once
 
+#include <functional>
 #include <memory>
-#include <optional>
 #include <string>
+#include <vector>
 
 #include "audio/AudioSignal.h"
-#include "audio/WavWriter.h"
-#include "audio/WavReader.h"
-#include "dsp/BassBoost.h"
+#include "audio/Stage.h"
 #include "dsp/Compressor.h"
-#include "dsp/StageChain.h"
 
-// Ties one input file to the processing stages: reads its header, lets the compressor and the bass
-// boost join the chain in that order (the compressor's output handed over as the bass boost's
-// input), and saves. The stages run side by side on the stream; this object, on the caller's
-// thread, prints each stage's lines at the point where the stage is complete, in the program's
-// order, and is where a failure of any stage ends the process.
+// Ties one input file to the processing stages. It builds the chain as a list from what is asked
+// of it: the file's reader, the compressor's two stages, the bass boost (taking the compressor's
+// output as its input), and the writer that saves. The chain runs the stages; this object then
+// prints, on the caller's thread and in the program's order, each stage's lines and its failure,
+// which it throws as a Failure. The target is written only once every stage has succeeded.
 
 namespace velmora {
 
 class AudioProcessor {
  public:
-  // Reads the file's header; a file that cannot be loaded ends the process with its message.
-  // bassState is the bass boost's filter state, which carries on from file to file.
+  // Reads the file's header; a file that cannot be loaded throws its Failure. bassState is the
+  // bass boost's filter state, which carries on from file to file.
   AudioProcessor(const std::string& name, double& bassState);
+  AudioProcessor(const AudioProcessor&) = delete;
+  AudioProcessor& operator=(const AudioProcessor&) = delete;
   virtual ~AudioProcessor() = default;
 
   void applyCompressor(double threshold, double slope, double tla, double twnd, double tatt,
                        double trel, bool truncate);
   void applyBassBoost(double smoothing, double outputGain, double bassGain);
-  // Runs the chain to the file name: the load's line, "Compressing: ", the hand-over, "Boosting
-  // bass" with the bass boost's debug lines, then the save's summary.
+  // Adds the writer and runs the chain: the load's line, "Compressing: ", the hand-over,
+  // "Boosting bass" with the bass boost's debug lines, then the save's summary.
   void saveOutput(const std::string& name);
 
  private:
-  void reportLoad(WavWriter& writer);
-  void reportCompressor(WavWriter& writer);
-  void useOutputAsInput();
-  void reportBassBoost(WavWriter& writer);
-  void reportSave(WavWriter& writer, const std::string& name);
-  void check(std::size_t stage, WavWriter& writer);
+  // A stage of the chain, with what is printed before its outcome is looked at and after it
+  // succeeded.
+  struct Entry {
+    std::unique_ptr<Stage> stage;
+    std::function<void()> before;
+    std::function<void()> after;
+  };
+
+  void join(std::unique_ptr<Stage> stage, std::function<void()> before, std::function<void()> after);
+  void useOutputAsInput() const;
+  void reportSave(const std::string& name, std::int64_t produced) const;
 
   std::string sourceName;
-  WavReader reader;
   SignalFormat format;
   double& bassState;
-  std::optional<CompressorSettings> compression;
-  std::optional<BassBoost> bass;
-  StageChain chain;
-  std::size_t loadStage = 0;
-  std::size_t levelStage = 0;
-  std::size_t compressorStage = 0;
-  std::size_t bassStage = 0;
-  std::size_t saveStage = 0;
-  std::int64_t produced = 0;  // samples the stages produce: 2 per pair, none without a stage
+  bool compressing = false;
+  bool boosting = false;
+  std::vector<Entry> entries;
 };
 
 }  // namespace velmora

@@ -1,42 +1,41 @@
 #pragma once
 
+#include <cstdint>
 #include <deque>
 
-#include "audio/AudioSignal.h"
-#include "audio/OutputSignal.h"
+#include "audio/Stage.h"
 
-// The fixed bass boost: a one-pole low-pass whose output, times bassGain, is added to the sample
-// before the sum is scaled by outputGain. The coefficient is computed once; the state carries on
-// from sample to sample (and, through the caller, from file to file).
+// The fixed bass boost as a stage: a one-pole low-pass whose output, times bassGain, is added to
+// the sample before the sum is scaled by outputGain. The coefficient is computed once; the state
+// carries on from sample to sample (and, through the caller, from file to file).
 
 namespace velmora {
 
-class BassBoost {
+class BassBoost : public Stage {
  public:
   // The outputs of the last pairs are kept for the debug lines.
   static constexpr std::size_t reportedPairs = 99;
 
-  BassBoost(double smoothing, double outputGain, double bassGain, double state);
-  virtual ~BassBoost() = default;
+  // Filters the first samples of its input (the pairs of the file: a last odd sample is dropped),
+  // starting from the filter state state.
+  BassBoost(double smoothing, double outputGain, double bassGain, double state, std::int64_t samples);
 
-  double step(double sample) {
+  // One filter step.
+  double bassStep(double sample) {
     y = (smoothing * y + sample) * scale;
     return (y * bassGain + sample) * outputGain;
   }
 
-  // Filters the input's pairs into output a whole block at a time, each block filtered where it
-  // stands and handed on.
-  void run(AudioSignal& input, OutputSignal& output);
-  // Filters a block of samples where it stands, continuing from the samples before it.
-  void filter(SampleBlock& block);
-  // The same pass as the definition states it, a sample at a time through rci and append.
-  void runDirect(AudioSignal& input, OutputSignal& output);
+  // Filters the block where it stands and hands it on.
+  void step(SampleBlock&& block, BlockSink& next) override;
+  void drain(BlockSink&) override {}
 
   double state() const { return y; }
   // The outputs of the last reportedPairs pairs (all of them when there were fewer).
   const std::deque<double>& lastOutputs() const { return recent; }
 
  private:
+  void filter(SampleBlock& block);
   void remember(const double* outputs, std::size_t count);
 
   double smoothing;
@@ -44,6 +43,7 @@ class BassBoost {
   double bassGain;
   double scale;  // 1 / (smoothing + 1)
   double y;
+  std::int64_t remaining;  // samples still to be filtered
   std::deque<double> recent;
 };
 

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "audio/WavHeader.h"
+#include "system/ProcessExit.h"
 #include "support/FailingCalls.h"
 #include "support/TestSupport.h"
 
@@ -24,9 +25,21 @@ namespace fs = std::filesystem;
 // Saves samples through the writer, streamed in small blocks: the failure's message, or "".
 std::string save(const fs::path& target, const std::vector<double>& samples, std::int16_t bits = 16,
                  double rate = 44100) {
-  WavWriter writer(target.string(), {rate, 2, bits, 0}, static_cast<std::int64_t>(samples.size()));
-  writer.run(*streamOf(samples, 3));
-  return writer.commit().value_or("");
+  struct : BlockSink {
+    void put(SampleBlock&&) override {}
+  } nowhere;
+  BlockPool pool;
+  WavWriter writer(target.string(), {rate, 2, bits, 0}, static_cast<std::int64_t>(samples.size()), pool);
+  try {
+    for (std::size_t at = 0; at < samples.size(); at += 3) {
+      writer.step(SampleBlock(samples.begin() + static_cast<long>(at), samples.begin() + static_cast<long>(std::min(at + 3, samples.size()))), nowhere);
+    }
+    writer.drain(nowhere);
+    writer.commit();
+  } catch (const Failure& failure) {
+    return failure.message;
+  }
+  return "";
 }
 
 Bytes dataOf(const Bytes& file) { return Bytes(file.begin() + 44, file.end()); }
@@ -144,9 +157,7 @@ TEST(WavWriter, SavesKeepWhatMakesTheTargetWhatItIs) {
     }
   }
   const TempDir dir;
-  WavWriter odd((dir / "odd.wav").string(), {44100, 2, 24, 0}, 2);
-  odd.run(*streamOf({1, 2}, 2));
-  EXPECT_EQ(odd.commit().value_or(""), "Invalid bits per sample 24");
+  EXPECT_EQ(save(dir / "odd.wav", {1, 2}, 24), "Invalid bits per sample 24");
   EXPECT_TRUE(namesIn(dir.path()).empty());
 }
 
@@ -182,36 +193,40 @@ TEST(WavWriter, EveryFailingSystemCallKeepsThePreviousFileOrFindsAnotherWay) {
   };
   const std::string buffer = "Error writing buffer!";
   const Failing crossDevice{"rename", "out.wav", EXDEV};
+  const Failing unnamed{"open", "folder", EOPNOTSUPP};  // no file without a name: a named one
+  const std::string spool = " (deleted)";
   const std::vector<Case> cases = {
-      {"out.wav", {{"open", ".tmp", EACCES}}, "", true},
-      {"out.wav", {{"open", ".tmp", EEXIST}}, "", true},
-      {"out.wav", {{"open", ".tmp", EEXIST, 0, 16}}, "", true},
-      {"out.wav", {{"fstat", ".tmp", EIO}}, "", true},
-      {"out.wav", {{"fchmod", ".tmp", EPERM}}, "", true},
-      {"owned", {{"fchown", ".tmp", EPERM}}, "", true},
-      {"out.wav", {{"write", ".tmp", ENOSPC}}, "Error writing wav!", false},
-      {"out.wav", {{"write", ".tmp", ENOSPC, 1}}, "Error writing chk!", false},
-      {"out.wav", {{"write", ".tmp", ENOSPC, 2}}, buffer, false},
-      {"out.wav", {{"fsync", ".tmp", EIO}}, buffer, false},
-      {"out.wav", {{"close", ".tmp", EIO}}, buffer, false},
+      {"out.wav", {unnamed}, "", true},
+      {"out.wav", {unnamed, {"open", ".tmp", EEXIST}}, "", true},
+      {"out.wav", {unnamed, {"open", ".tmp", EACCES}}, "", true},
+      {"out.wav", {{"fstat", spool, EIO}}, "", true},
+      {"out.wav", {{"fchmod", spool, EPERM}}, "", true},
+      {"owned", {{"fchown", spool, EPERM}}, "", true},
+      {"out.wav", {{"write", spool, ENOSPC}}, "Error writing wav!", false},
+      {"out.wav", {{"write", spool, ENOSPC, 1}}, "Error writing chk!", false},
+      {"out.wav", {{"write", spool, ENOSPC, 2}}, buffer, false},
+      {"out.wav", {{"fsync", spool, EIO}}, buffer, false},
+      {"out.wav", {{"linkat", ".tmp", EEXIST}}, "", true},
+      {"out.wav", {{"linkat", ".tmp", ENOENT, 0, 2}}, buffer, false},
+      {"out.wav", {{"close", spool, EIO}}, buffer, false},
       {"out.wav", {{"rename", "out.wav", EACCES}}, buffer, false},
       {"out.wav", {crossDevice}, "", true},
-      {"out.wav", {crossDevice, {"open", ".tmp", EIO, 1}}, buffer, false},
-      {"out.wav", {crossDevice, {"open", "out.wav", EACCES}}, buffer, false},
+      {"out.wav", {crossDevice, {"open", ".tmp", EIO}}, buffer, false},
+      {"out.wav", {crossDevice, {"open", "out.wav", EACCES}}, "I/O error", false},
       {"out.wav", {crossDevice, {"lseek", ".tmp", EIO}}, buffer, false},
       {"out.wav", {crossDevice, {"read", ".tmp", EIO}}, buffer, false},
       {"out.wav", {crossDevice, {"write", "out.wav", ENOSPC}}, buffer, false},
       {"out.wav", {crossDevice, {"ftruncate", "out.wav", EIO}}, buffer, true},
-      {"out.wav", {{"open", "folder", EACCES}}, "", true},
+      {"out.wav", {{"open", "folder", EACCES, 1}}, "", true},
+      {"link.wav", {{"write", spool, ENOSPC, 2}}, buffer, false},
       {"link.wav", {{"open", "link.wav", EACCES}}, "I/O error", false},
       {"link.wav", {{"ftruncate", "out.wav", EIO}}, buffer, true},
       {"link.wav", {{"fsync", "out.wav", EIO}}, buffer, true},
       {"link.wav", {{"close", "out.wav", EIO}}, buffer, true},
       {"stdout", {}, "", true},
       {"beside stdout", {}, "", true},
-      {"stdout", {{"tmpfile", "", EMFILE}}, "I/O error", false},
-      {"stdout", {{"read", " (deleted)", EIO}}, buffer, false},
-      {"stdout", {{"close", " (deleted)", EIO}}, buffer, true},
+      {"stdout", {{"open", "folder", EMFILE}, {"open", ".tmp", EMFILE}}, "I/O error", false},
+      {"stdout", {{"read", spool, EIO}}, buffer, false},
   };
   for (const Case& c : cases) {
     const TempDir dir;

@@ -6,7 +6,9 @@
 #include <cmath>
 #include <random>
 
-#include "dsp/WindowSum.h"
+#include "audio/BlockPool.h"
+#include "dsp/CompressorGain.h"
+#include "dsp/CompressorLevels.h"
 #include "support/Reference.h"
 #include "support/TestSupport.h"
 
@@ -21,72 +23,61 @@ std::vector<std::uint64_t> bitsOf(const std::vector<double>& values) {
   return bits;
 }
 
-// The compressor's output on x, streamed in blocks of blockSize.
+// The compressor's two stages on x, which arrives in blocks of blockSize.
 std::vector<double> compressed(const std::vector<double>& x, const CompressorSettings& c, double rate,
-                               Compressor::WindowMethod method, std::size_t blockSize) {
-  const auto in = streamOf(x, blockSize);
-  const auto out = emptyStream();
-  const bool whole = std::all_of(x.begin(), x.end(), [](double v) { return v == std::trunc(v); });
-  AudioSignal input("in.wav", {rate, 2, 16, static_cast<std::int32_t>(x.size())}, *in, whole);
-  OutputSignal output(input, *out);
-  Compressor(c, rate).run(input, output, method);
-  output.finish();
-  EXPECT_EQ(output.getCount(), static_cast<std::int64_t>(x.size() / 2 * 2));
-  return samplesIn(*out);
+                               std::size_t blockSize) {
+  BlockPool pool;
+  const Compressor compressor(c, rate);
+  CompressorLevels levels(compressor, {rate, 2, 16, static_cast<std::int32_t>(x.size())}, "in.wav", pool);
+  CompressorGain gain(compressor);
+  return throughStages({&levels, &gain}, x, blockSize);
 }
 
-std::vector<double> randomSamples(std::size_t n, int low, int high, double fraction, std::mt19937& random) {
+std::vector<double> randomSamples(std::size_t n, int low, int high, std::mt19937& random) {
   std::vector<double> x(n);
   for (double& v : x) {
-    v = std::uniform_int_distribution<int>(low, high)(random) + fraction;
+    v = std::uniform_int_distribution<int>(low, high)(random);
   }
   return x;
 }
 
-// Every window method against the definition, with blocks of 1, 2 and odd sizes, windows and
-// look-aheads longer than a block and than the file, files shorter than a block, odd lengths.
-TEST(Compressor, RunningAndDirectWindowsGiveTheDefinitionBitForBit) {
+// The stages against the definition, with blocks of 1, 2 and odd sizes, windows and look-aheads
+// longer than a block and than the file, files shorter than a block, odd lengths, and rates whose
+// fractions and times truncate to whole sample counts.
+TEST(Compressor, TheStagesGiveTheDefinitionBitForBit) {
   const std::vector<std::pair<CompressorSettings, double>> params = {
       {{}, 44100}, {{.twnd = 0}, 44100}, {{.tla = 50}, 44100}, {{.tatt = 0, .trel = 0}, 44100},
       {{.threshold = 1500000, .slope = 1}, 44100}, {{.twnd = 1000, .truncate = true}, 44100},
       {{.tla = 1, .twnd = 20}, 1000}, {{.tla = 0, .twnd = 3}, 1000},
-      {{.threshold = 10000, .slope = 0.5, .tla = 2, .twnd = 5, .tatt = 3, .trel = 7}, 8000.7}};
+      {{.threshold = 10000, .slope = 0.5, .tla = 1.99, .twnd = 10.99, .tatt = 3, .trel = 7}, 8000.7}};
   const std::vector<std::size_t> lengths = {0, 1, 2, 3, 97, 484, 485, 486, 487, 970, 2001};
   const std::vector<std::size_t> blockSizes = {1, 2, 7, 16384, 255};
   std::mt19937 random(12345);
   std::size_t run = 0;
   for (const auto& [settings, rate] : params) {
     for (const std::size_t n : lengths) {
-      for (const auto& [low, high, fraction] : {std::tuple{-32768, 32767, 0.0}, {0, 255, 0.0}, {-500, 500, 0.25}}) {
-        const std::vector<double> x = randomSamples(n, low, high, fraction, random);
-        const auto expected = bitsOf(referenceCompressor(x, settings, rate));
+      for (const auto& [low, high] : {std::pair{-32768, 32767}, {0, 255}}) {
+        const std::vector<double> x = randomSamples(n, low, high, random);
         const std::size_t blockSize = blockSizes[run++ % blockSizes.size()];
-        using enum Compressor::WindowMethod;
-        // The running sum is exact on whole numbers only: automatic must not choose it for fractions.
-        const auto methods = fraction != 0 ? std::vector{direct, automatic} : std::vector{direct, running, automatic};
-        for (const auto method : methods) {
-          ASSERT_EQ(bitsOf(compressed(x, settings, rate, method, blockSize)), expected)
-              << "rate " << rate << " length " << n << " range " << low << ".." << high << " block " << blockSize;
-        }
+        ASSERT_EQ(bitsOf(compressed(x, settings, rate, blockSize)), bitsOf(referenceCompressor(x, settings, rate)))
+            << "rate " << rate << " length " << n << " range " << low << ".." << high << " block " << blockSize;
       }
     }
   }
   // Windows of one or two terms stop being full where the end of the input, not the pairs still
   // to come, bounds them; these lengths put the end of the first block of pairs right there.
   for (const std::size_t n : {32768, 32769, 32770}) {
-    const std::vector<double> x = randomSamples(n, -32768, 32767, 0, random);
+    const std::vector<double> x = randomSamples(n, -32768, 32767, random);
     for (const CompressorSettings& settings : {CompressorSettings{.tla = 0, .twnd = 1}, CompressorSettings{.tla = 1, .twnd = 1},
                                                CompressorSettings{.tla = 0, .twnd = 2}}) {
-      EXPECT_EQ(bitsOf(compressed(x, settings, 1000, Compressor::WindowMethod::running, 4096)),
-                bitsOf(referenceCompressor(x, settings, 1000)))
+      EXPECT_EQ(bitsOf(compressed(x, settings, 1000, 4096)), bitsOf(referenceCompressor(x, settings, 1000)))
           << n << " " << settings.tla << " " << settings.twnd;
     }
   }
   // Long enough for the held samples to be dropped and moved along as the window slides.
-  const std::vector<double> x = randomSamples(100001, -32768, 32767, 0, random);
+  const std::vector<double> x = randomSamples(100001, -32768, 32767, random);
   for (const CompressorSettings& settings : {CompressorSettings{}, CompressorSettings{.tla = 300, .twnd = 200}}) {
-    EXPECT_EQ(bitsOf(compressed(x, settings, 44100, Compressor::WindowMethod::running, 1000)),
-              bitsOf(referenceCompressor(x, settings, 44100)));
+    EXPECT_EQ(bitsOf(compressed(x, settings, 44100, 1000)), bitsOf(referenceCompressor(x, settings, 44100)));
   }
 }
 
@@ -98,11 +89,11 @@ TEST(Compressor, WindowsBeyondTwoToTheFiftyThreeQuartersAreSummedDirectly) {
   std::mt19937 random(7);
   const std::size_t checkedPairs = 60;
   const std::size_t fullScale = 2097837;  // 2^53 / (2 * 32763.5)^2 = 2097753 terms, and 80 samples
-  std::vector<double> x = randomSamples(fullScale, 32760, 32767, 0, random);
-  const std::vector<double> quiet = randomSamples((std::size_t{1} << 22) + (1 << 17) - fullScale, -100, 100, 0, random);
+  std::vector<double> x = randomSamples(fullScale, 32760, 32767, random);
+  const std::vector<double> quiet = randomSamples((std::size_t{1} << 22) + (1 << 17) - fullScale, -100, 100, random);
   x.insert(x.end(), quiet.begin(), quiet.end());
   const CompressorSettings settings{.tla = 1, .twnd = 1e7};  // at 1000 Hz: Ln = 1, Wn = 10^7
-  const std::vector<double> out = compressed(x, settings, 1000, Compressor::WindowMethod::automatic, 16384);
+  const std::vector<double> out = compressed(x, settings, 1000, 16384);
   const std::vector<double> expected = referenceCompressor(x, settings, 1000, checkedPairs);
   EXPECT_EQ(bitsOf(std::vector<double>(out.begin(), out.begin() + 2 * checkedPairs)), bitsOf(expected));
 }
@@ -118,24 +109,6 @@ TEST(Compressor, AWindowLevelEqualToTheSmoothedLevelCountsAsFalling) {
     EXPECT_EQ(compressor.smooth(level, level), release) << level;
   }
   EXPECT_GT(distinguishing, 0);  // some levels round differently with the two coefficients
-}
-
-TEST(Compressor, DerivesTheWorkedValuesAndTruncatesTimesAndRateToWholeSampleCounts) {
-  const Compressor compressor({}, 44100);
-  EXPECT_EQ(std::make_pair(compressor.lookahead(), compressor.window()), std::make_pair(44, 441));
-  // 8000.7 Hz counts as 8000: 1.99 ms is 15.92 samples, 10.99 ms 87.92, one second 8000.
-  const Compressor odd({.tla = 1.99, .twnd = 10.99}, 8000.7);
-  EXPECT_EQ(std::make_pair(odd.lookahead(), odd.window()), std::make_pair(15, 87));
-  EXPECT_EQ(Compressor({.twnd = 1000}, 8000.7).window(), 8000);
-  EXPECT_EQ(Compressor({.twnd = NAN}, 8000.7).window(), 0);
-  EXPECT_NEAR(compressor.attackCoefficient(), 0.89281, 5e-6);
-  EXPECT_NEAR(compressor.releaseCoefficient(), 0.97758, 5e-6);
-  EXPECT_EQ(compressor.gainAt(0.65), 6.0);
-  EXPECT_LT(compressor.gainAt(0.66), 2.0);
-  EXPECT_GT(compressor.gainAt(0.66), 1.9999);
-  EXPECT_NEAR(compressor.gainAt(7500.65), 1.0, 1e-12);
-  EXPECT_NEAR(compressor.gainAt(15000.65), 0.0, 1e-12);
-  EXPECT_LT(compressor.gainAt(20000), 0.0);
 }
 
 }  // namespace

@@ -2,65 +2,68 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <new>
 #include <string>
-
-#include "audio/OutputSignal.h"
-#include "support/TestSupport.h"
 
 namespace velmora::test {
 namespace {
 
-// How a stage ended: its failure's message and status, or "nothing".
+// A stage that counts what it takes, hands it on, and throws at its nth block (never when 0).
+class Counting : public Stage {
+ public:
+  Counting(int blocks, int failAt, bool badAlloc) : blocks(blocks), failAt(failAt), badAlloc(badAlloc) {}
+  void step(SampleBlock&& block, BlockSink& next) override {
+    if (++taken == failAt) {
+      badAlloc ? throw std::bad_alloc() : throw Failure{"failed", 3};
+    }
+    next.put(std::move(block));
+  }
+  void drain(BlockSink& next) override {
+    drained = true;
+    for (int i = 0; i < blocks; ++i) {  // the first stage makes its stream here
+      next.put(SampleBlock(8192, 1.0));
+    }
+  }
+  int blocks;
+  int failAt;
+  bool badAlloc;
+  int taken = 0;
+  bool drained = false;
+};
+
 std::string outcome(const std::optional<Failure>& failure) {
   return failure ? failure->message + "/" + std::to_string(failure->status) : "nothing";
 }
 
-// However a stage ends, its neighbours finish. One that fails takes and drops the rest of its
-// input, so the stage before it is not left waiting on a full queue, and closes its output; one
-// that throws anything else is reported as an exception. Stopping the chain releases a stage
-// waiting to hand on a block nobody takes (it ends with nothing to report) and one waiting for a
-// block that never comes.
+// However a stage ends, the chain runs to its end, on threads or on the calling thread alone: one
+// that fails (or throws anything else, reported as an exception) takes the rest of its input and
+// drops it, so the stage before it is never left waiting on a full queue; the stages after it
+// are drained with what reached them.
 TEST(StageChain, NoStageWaitsForEverOnANeighbourThatStopped) {
-  StageChain chain;
-  BlockQueue& first = chain.link();
-  BlockQueue& second = chain.link();
-  const std::size_t producer = chain.start([&] {
-    for (int i = 0; i < 100; ++i) {
-      ASSERT_TRUE(first.push(SampleBlock(8, 1.0)));
+  struct Case {
+    int failAt;
+    bool badAlloc;
+    std::string middle;
+    int reachedLast;
+  };
+  for (const std::int64_t length : {std::int64_t{1}, std::int64_t{1} << 30}) {  // calling thread, threads
+    for (const Case& c : {Case{0, false, "nothing", 100}, Case{1, false, "failed/3", 0},
+                          Case{50, true, "Exception std::bad_alloc/-1", 49}}) {
+      Counting first(100, 0, false);
+      Counting middle(0, c.failAt, c.badAlloc);
+      Counting last(0, 0, false);
+      StageChain chain;
+      for (Stage* stage : std::initializer_list<Stage*>{&first, &middle, &last}) {
+        chain.add(*stage);
+      }
+      chain.run(length);
+      EXPECT_EQ(outcome(chain.outcome(1)), c.middle) << length;
+      EXPECT_EQ(std::make_tuple(outcome(chain.outcome(0)), outcome(chain.outcome(2))), std::make_tuple("nothing", "nothing"));
+      EXPECT_EQ(std::make_tuple(middle.taken, last.taken, middle.drained, last.drained),
+                std::make_tuple(c.failAt == 0 ? 100 : c.failAt, c.reachedLast, c.failAt == 0, true))
+          << c.middle << " " << length;
     }
-  }, nullptr, &first);
-  const std::size_t failing = chain.start([&] {
-    SampleBlock block;
-    first.pop(block);
-    throw Failure{"failed", 3};
-  }, &first, &second);
-  const std::size_t consumer = chain.start([&] { SampleBlock b; EXPECT_FALSE(second.pop(b)); }, &second, nullptr);
-  const std::size_t throwing = chain.start([] { throw std::bad_alloc(); }, nullptr, nullptr);
-  EXPECT_EQ(outcome(chain.wait(producer)), "nothing");
-  EXPECT_EQ(outcome(chain.wait(failing)), "failed/3");
-  EXPECT_EQ(outcome(chain.wait(consumer)), "nothing");
-  EXPECT_EQ(outcome(chain.wait(throwing)), "Exception std::bad_alloc/-1");
-
-  StageChain stopped;
-  BlockQueue& full = stopped.link();
-  BlockQueue& empty = stopped.link();
-  AudioSignal source("in.wav", {44100, 2, 16, 2}, empty, true);
-  OutputSignal output(source, full);
-  std::atomic<int> handedOn{0};
-  const std::size_t pusher = stopped.start([&] {
-    for (;; ++handedOn) {
-      output.appendBlock(SampleBlock(8, 1.0));
-    }
-  }, nullptr, nullptr);
-  while (handedOn < 4) {  // the queue is full: the next block waits for room that never comes
-    std::this_thread::yield();
   }
-  const std::size_t popper = stopped.start([&] { SampleBlock b; EXPECT_FALSE(empty.pop(b)); }, nullptr, nullptr);
-  stopped.stop();
-  EXPECT_EQ(outcome(stopped.wait(pusher)), "/0");
-  EXPECT_EQ(outcome(stopped.wait(popper)), "nothing");
 }
 
 }  // namespace

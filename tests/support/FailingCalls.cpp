@@ -97,7 +97,9 @@ int ftruncate(int fd, off_t n) noexcept { return fails("ftruncate", fd) ? -1 : N
 int fstat(int fd, struct stat* s) noexcept { return fails("fstat", fd) ? -1 : NEXT(fstat)(fd, s); }
 int fchown(int fd, uid_t u, gid_t g) noexcept { return fails("fchown", fd) ? -1 : NEXT(fchown)(fd, u, g); }
 int fchmod(int fd, mode_t m) noexcept { return fails("fchmod", fd) ? -1 : NEXT(fchmod)(fd, m); }
-FILE* tmpfile() { return fails("tmpfile", "") ? nullptr : NEXT(tmpfile)(); }
+int linkat(int fromFolder, const char* from, int toFolder, const char* to, int flags) noexcept {
+  return fails("linkat", to) ? -1 : NEXT(linkat)(fromFolder, from, toFolder, to, flags);
+}
 int rename(const char* from, const char* to) noexcept {
   return fails("rename", from) || fails("rename", to) ? -1 : NEXT(rename)(from, to);
 }

@@ -9,8 +9,9 @@
 namespace velmora::test {
 
 // While alive, the call named call ("open", "write", "read", "lseek", "fsync", "ftruncate",
-// "close", "rename", "fstat", "fchown", "fchmod", "tmpfile") fails with error on a file whose path
-// ends with suffix ("rename": either name), once skipped such calls have succeeded, times times.
+// "close", "rename", "linkat", "fstat", "fchown", "fchmod") fails with error on a file whose path
+// ends with suffix ("rename": either name; "linkat": the new one), once skipped such calls have
+// succeeded, times times.
 class FailingCall {
  public:
   FailingCall(std::string call, std::string suffix, int error, int skipped = 0, int times = 1);

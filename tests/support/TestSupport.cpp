@@ -15,7 +15,7 @@
 #include <memory>
 #include <random>
 
-#include "audio/ProcessExit.h"
+#include "dsp/StageChain.h"
 
 namespace velmora::test {
 
@@ -50,25 +50,50 @@ std::vector<std::string> namesIn(const fs::path& folder) {
   return names;
 }
 
-std::unique_ptr<BlockQueue> streamOf(const std::vector<double>& samples, std::size_t blockSize) {
-  auto stream = std::make_unique<BlockQueue>(samples.size() / blockSize + 2);
-  for (std::size_t at = 0; at < samples.size(); at += blockSize) {
-    const auto begin = samples.begin() + static_cast<std::ptrdiff_t>(at);
-    stream->push(SampleBlock(begin, begin + static_cast<std::ptrdiff_t>(std::min(blockSize, samples.size() - at))));
+namespace {
+
+// The first stage: samples in blocks of blockSize.
+class Source : public Stage {
+ public:
+  Source(const std::vector<double>& samples, std::size_t blockSize) : samples(samples), blockSize(blockSize) {}
+  void step(SampleBlock&&, BlockSink&) override { ADD_FAILURE() << "the first stage has no input"; }
+  void drain(BlockSink& next) override {
+    for (std::size_t at = 0; at < samples.size(); at += blockSize) {
+      const auto begin = samples.begin() + static_cast<std::ptrdiff_t>(at);
+      next.put(SampleBlock(begin, begin + static_cast<std::ptrdiff_t>(std::min(blockSize, samples.size() - at))));
+    }
   }
-  stream->close();
-  return stream;
-}
 
-std::unique_ptr<BlockQueue> emptyStream() { return std::make_unique<BlockQueue>(std::size_t{1} << 20); }
+ private:
+  const std::vector<double>& samples;
+  std::size_t blockSize;
+};
 
-std::vector<double> samplesIn(BlockQueue& stream) {
+// The last stage: keeps what reaches it.
+class Collector : public Stage {
+ public:
+  void step(SampleBlock&& block, BlockSink&) override { samples.insert(samples.end(), block.begin(), block.end()); }
+  void drain(BlockSink&) override {}
   std::vector<double> samples;
-  stream.close();
-  for (SampleBlock block; stream.pop(block);) {
-    samples.insert(samples.end(), block.begin(), block.end());
+};
+
+}  // namespace
+
+std::vector<double> throughStages(const std::vector<Stage*>& stages, const std::vector<double>& samples,
+                                  std::size_t blockSize) {
+  Source source(samples, blockSize);
+  Collector collector;
+  StageChain chain;
+  chain.add(source);
+  for (Stage* stage : stages) {
+    chain.add(*stage);
   }
-  return samples;
+  chain.add(collector);
+  chain.run(static_cast<std::int64_t>(samples.size()));
+  for (std::size_t stage = 0; stage < stages.size() + 2; ++stage) {
+    EXPECT_FALSE(chain.outcome(stage).has_value()) << chain.outcome(stage)->message;
+  }
+  return collector.samples;
 }
 
 const ProgramUnderTest& programUnderTest() {

@@ -8,8 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "audio/AudioSignal.h"
-#include "audio/BlockQueue.h"
+#include "audio/Stage.h"
 #include "support/WavBytes.h"
 
 // Shared helpers of the tests: temporary folders, captured console output, intercepted process
@@ -51,11 +50,9 @@ class CoutCapture {
   std::streambuf* previous;
 };
 
-// A closed stream that holds samples in blocks of blockSize, read by a stage without another
-// thread; and everything a stage handed on to a stream.
-std::unique_ptr<BlockQueue> streamOf(const std::vector<double>& samples, std::size_t blockSize);
-std::unique_ptr<BlockQueue> emptyStream();
-std::vector<double> samplesIn(BlockQueue& stream);
+// The samples that come out of stages run by a chain, given samples in blocks of blockSize.
+std::vector<double> throughStages(const std::vector<Stage*>& stages, const std::vector<double>& samples,
+                                  std::size_t blockSize);
 
 // The program the end-to-end tests run: the native build, or the Windows build under Wine when
 // VELMORA_WINDOWS_PROGRAM names it.

@@ -1,8 +1,11 @@
-#include "audio/TemporaryFiles.h"
+#include "system/TemporaryFiles.h"
 
 #include <algorithm>
 #include <atomic>
+#include <mutex>
+#include <system_error>
 #include <thread>
+#include <vector>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -51,11 +54,13 @@ BOOL WINAPI interruptSaves(DWORD event) {
 #else
 constexpr int interruptions[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
 
+sigset_t watched;  // the interruptions not ignored at start
+
 // Waits for the watched signals; removes the temporary files, then lets the signal take its
 // default action (no handler is ever installed), so that the parent sees the process end by it.
 // The lock stays held until the process has ended: no save can create a new temporary file after
 // the others were removed.
-void waitForInterruptions(sigset_t watched) {
+void waitForInterruptions() {
   for (;;) {
     int signal = 0;
     if (sigwait(&watched, &signal) != 0) {
@@ -80,28 +85,41 @@ void TemporaryFiles::watchInterruptions() {
 #ifdef _WIN32
   SetConsoleCtrlHandler(interruptSaves, TRUE);
 #else
-  sigset_t watched;
   sigemptyset(&watched);
   for (const int signal : interruptions) {
     struct sigaction current {};
-    if (sigaction(signal, nullptr, &current) == 0 && current.sa_handler != SIG_IGN) {
+    sigaction(signal, nullptr, &current);
+    if (current.sa_handler != SIG_IGN) {
       sigaddset(&watched, signal);
     }
   }
   pthread_sigmask(SIG_BLOCK, &watched, nullptr);
-  std::thread(waitForInterruptions, watched).detach();
+  try {
+    std::thread(waitForInterruptions).detach();
+  } catch (const std::system_error&) {
+    pthread_sigmask(SIG_UNBLOCK, &watched, nullptr);  // no thread to wait for them: default actions
+  }
 #endif
 }
 
 void TemporaryFiles::changeUnderLock(const fs::path& path, bool alive, const std::function<bool()>& change) {
-  const std::lock_guard held(registry().lock);
-  const bool done = change();
-  std::vector<fs::path>& paths = registry().alive;
-  if (done && alive) {
-    paths.push_back(path);
-  } else if (done) {
-    paths.erase(std::remove(paths.begin(), paths.end(), path), paths.end());
+#ifndef _WIN32
+  sigset_t before;
+  pthread_sigmask(SIG_BLOCK, &watched, &before);  // already blocked where the watcher runs
+#endif
+  {
+    const std::lock_guard held(registry().lock);
+    const bool done = change();
+    std::vector<fs::path>& paths = registry().alive;
+    if (done && alive) {
+      paths.push_back(path);
+    } else if (done) {
+      paths.erase(std::remove(paths.begin(), paths.end(), path), paths.end());
+    }
   }
+#ifndef _WIN32
+  pthread_sigmask(SIG_SETMASK, &before, nullptr);
+#endif
 }
 
 #ifdef _WIN32

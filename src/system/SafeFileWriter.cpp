@@ -1,0 +1,77 @@
+#include "system/SafeFileWriter.h"
+
+#include "system/FileNames.h"
+#include "system/TemporaryFiles.h"
+
+namespace velmora {
+
+namespace {
+constexpr std::int64_t writeBackBytes = std::int64_t{8} << 20;
+constexpr const char* cannotOpen = "I/O error";
+constexpr const char* cannotWrite = "Error writing buffer!";
+}  // namespace
+
+SafeFileWriter::SafeFileWriter(const std::string& name) : target(pathOf(name)) {}
+
+SafeFileWriter::~SafeFileWriter() { discard(); }
+
+// A replacement takes the target's owner, group and permissions before any byte is written; where
+// it cannot, the target is written in place instead.
+bool SafeFileWriter::open() {
+  const TargetFacts facts = files::factsAbout(target);
+  plan = planSave(facts);
+  if (plan.method == SaveMethod::refuse) {
+    return false;
+  }
+  const bool forRename = plan.method == SaveMethod::replace;
+  const std::filesystem::path folder = target.parent_path().empty() ? "." : target.parent_path();
+  spool = files::createSpool(plan.spoolBeside ? folder : std::filesystem::path(),
+                             nameOf(target.filename()), forRename, !facts.exists);
+  if (forRename && facts.exists && (spool.descriptor < 0 || !files::takeIdentity(spool, target))) {
+    files::closeSpool(spool);
+    plan = {SaveMethod::inPlace, false};
+    spool = files::createSpool({}, nameOf(target.filename()), false, false);
+  }
+  return spool.descriptor >= 0;
+}
+
+bool SafeFileWriter::write(const unsigned char* bytes, std::size_t count) {
+#ifdef _WIN32
+  if (TemporaryFiles::interruptionPending()) {
+    discard();
+    TemporaryFiles::endInterrupted();
+  }
+#endif
+  if (!files::writeAll(spool.descriptor, bytes, count)) {
+    return false;
+  }
+  // Hands the bytes of a replacement to the disk every few megabytes, without waiting: by the time
+  // commit flushes the file, most of a large output is on the disk already.
+  writtenBytes += static_cast<std::int64_t>(count);
+  if (plan.method == SaveMethod::replace && writtenBytes - handedToDisk >= writeBackBytes) {
+    files::startWriteBack(spool.descriptor, handedToDisk, writtenBytes - handedToDisk);
+    handedToDisk = writtenBytes;
+  }
+  return true;
+}
+
+std::string SafeFileWriter::commit() {
+  if (plan.method == SaveMethod::replace) {
+    switch (files::renameOver(spool, target)) {
+      case files::Outcome::done: return "";
+      case files::Outcome::refused: return copyIntoTarget();
+      case files::Outcome::failed: discard(); return cannotWrite;
+    }
+  }
+  return copyIntoTarget();
+}
+
+std::string SafeFileWriter::copyIntoTarget() {
+  const files::Outcome copied = files::copyInto(spool, writtenBytes, target, plan.method);
+  discard();
+  return copied == files::Outcome::done ? "" : copied == files::Outcome::refused ? cannotOpen : cannotWrite;
+}
+
+void SafeFileWriter::discard() { files::closeSpool(spool); }
+
+}  // namespace velmora

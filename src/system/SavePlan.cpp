@@ -1,0 +1,40 @@
+#include "system/SavePlan.h"
+
+namespace velmora {
+
+namespace {
+
+SaveMethod methodFor(const TargetFacts& f) {
+  if (!f.named || f.unreachable || f.folder) {
+    return SaveMethod::refuse;
+  }
+  if (!f.exists) {
+    if (f.throughLink) {
+      return SaveMethod::createThrough;  // the kernel creates it through the link, with its checks
+    }
+    return f.folderWritable ? SaveMethod::replace : SaveMethod::refuse;
+  }
+  if (f.standardOutput) {
+    return SaveMethod::standardOutput;  // the file's bytes come after the lines printed before it
+  }
+  if (!f.regular) {
+    return SaveMethod::inPlace;  // a device or a pipe, opened once for writing
+  }
+  if (!f.writable) {
+    return SaveMethod::refuse;
+  }
+  const bool keepsIdentity = !f.throughLink && f.oneName && f.folderWritable && f.identityKeepable && !f.attributes;
+  return keepsIdentity ? SaveMethod::replace : SaveMethod::inPlace;
+}
+
+}  // namespace
+
+// A spool beside the target stays on its file system, which a rename needs; one for a device, a
+// pipe or a folder that takes no new names goes to the system's temporary folder.
+SavePlan planSave(const TargetFacts& facts) {
+  const SaveMethod method = methodFor(facts);
+  const bool besideFits = facts.folderWritable && (facts.regular || !facts.exists);
+  return {method, method == SaveMethod::replace || (method != SaveMethod::refuse && besideFits)};
+}
+
+}  // namespace velmora

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "system/SavePlan.h"
+
+// The system calls of a save, one set per platform (SystemFilesPosix.cpp, SystemFilesWindows.cpp):
+// what a target is, the spool file that takes the bytes while the stages run, and the two ways the
+// bytes reach the target at the commit.
+
+namespace velmora::files {
+
+// What the save plan needs to know of the target named.
+TargetFacts factsAbout(const std::filesystem::path& target);
+
+// A file open for reading and writing. It has no name where the system allows (name empty), and
+// nothing can then leave it behind; a named one is registered with TemporaryFiles.
+struct Spool {
+  int descriptor = -1;
+  std::filesystem::path name;
+};
+
+// A spool in folder, or in the system's temporary folder when folder is empty. One that must be
+// renamed over targetName later keeps, where it needs a name at once, a hidden name derived from
+// it; a new file's permissions follow the umask, an existing target's are set by takeIdentity.
+// Its descriptor is -1 when no file can be made.
+Spool createSpool(const std::filesystem::path& folder, const std::string& targetName, bool forRename, bool newFile);
+
+bool writeAll(int descriptor, const unsigned char* bytes, std::size_t count);
+// Starts writing the bytes [from, from + count) to the disk without waiting, where the system can.
+void startWriteBack(int descriptor, std::int64_t from, std::int64_t count);
+
+// Gives the spool the target's owner, group and permissions; false where they cannot be kept.
+bool takeIdentity(const Spool& spool, const std::filesystem::path& target);
+
+enum class Outcome { done, refused, failed };
+
+// Puts the spool's bytes on the disk and renames it over target (refused: the name cannot be
+// replaced, as for a file mounted over it, and the spool is still there to be copied instead).
+Outcome renameOver(Spool& spool, const std::filesystem::path& target);
+// Writes the spool's first length bytes into the target as it stands (refused: it cannot be
+// opened), or to standard output; a regular target gets that length and reaches the disk.
+Outcome copyInto(const Spool& spool, std::int64_t length, const std::filesystem::path& target, SaveMethod method);
+
+// Closes the spool and removes its name, if it has one.
+void closeSpool(Spool& spool);
+
+}  // namespace velmora::files

@@ -1,0 +1,298 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <algorithm>
+#include <cstring>
+#include <iostream>
+#include <mutex>
+#include <random>
+#include <string_view>
+#include <vector>
+
+#include "system/SystemFiles.h"
+#include "system/TemporaryFiles.h"
+
+namespace velmora::files {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::mutex suffixLock;
+std::mt19937_64 suffixGenerator{std::random_device{}()};
+
+std::string randomSuffix() {
+  static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+  const std::lock_guard held(suffixLock);
+  std::string suffix;
+  for (int i = 0; i < 8; ++i) {
+    suffix += digits[suffixGenerator() % 36];
+  }
+  return suffix;
+}
+
+// A hidden name next to the target, unique per attempt: "." + name + "." + 8 characters + ".tmp".
+// The part taken from the target's name is shortened so that the whole stays within the 255 bytes
+// of a file name whatever the target's length, cut before a character, not inside one.
+std::string temporaryName(const std::string& targetName) {
+  constexpr std::size_t longestName = 255;
+  constexpr std::size_t added = 14;
+  std::size_t kept = std::min(targetName.size(), longestName - added);
+  while (kept > 0 && kept < targetName.size() && (static_cast<unsigned char>(targetName[kept]) & 0xC0) == 0x80) {
+    --kept;
+  }
+  std::string name(1, '.');
+  name.append(targetName, 0, kept).append(1, '.').append(randomSuffix()).append(".tmp");
+  return name;
+}
+
+fs::path folderOf(const fs::path& p) { return p.parent_path().empty() ? fs::path(".") : p.parent_path(); }
+
+bool isStandardOutput(const struct stat& target) {
+  struct stat out {};
+  return fstat(STDOUT_FILENO, &out) == 0 && out.st_dev == target.st_dev && out.st_ino == target.st_ino;
+}
+
+bool inGroup(gid_t group) {
+  std::vector<gid_t> groups(static_cast<std::size_t>(std::max(getgroups(0, nullptr), 0)));
+  const int count = getgroups(static_cast<int>(groups.size()), groups.data());
+  groups.resize(static_cast<std::size_t>(std::max(count, 0)));
+  return group == getegid() || std::find(groups.begin(), groups.end(), group) != groups.end();
+}
+
+// Only root gives a file away; an owner may give it any group of its own.
+bool identityKeepable(const struct stat& target) {
+  return geteuid() == 0 || (target.st_uid == geteuid() && inGroup(target.st_gid));
+}
+
+// Attributes that a new file would not carry: an access list, user attributes. A security label
+// is given to a new file by its folder, as to the one it replaces.
+bool hasAttributes(const fs::path& target) {
+  std::vector<char> names(static_cast<std::size_t>(std::max<ssize_t>(listxattr(target.c_str(), nullptr, 0), 0)));
+  const ssize_t length = listxattr(target.c_str(), names.data(), names.size());
+  for (std::size_t at = 0; length > 0 && at < static_cast<std::size_t>(length);) {
+    const std::string_view name(names.data() + at);
+    if (name != "security.selinux") {
+      return true;
+    }
+    at += name.size() + 1;
+  }
+  return false;
+}
+
+// A rename is final only once the folder that records it is on the disk.
+void flushFolder(const fs::path& p) {
+  const int fd = ::open(folderOf(p).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    ::fsync(fd);
+    ::close(fd);
+  }
+}
+
+// A named spool: a new hidden name in folder, registered while it lives.
+Spool createNamed(const fs::path& folder, const std::string& targetName, mode_t mode) {
+  Spool spool;
+  int error = EEXIST;
+  for (int attempt = 0; attempt < 16 && spool.descriptor < 0 && error == EEXIST; ++attempt) {
+    const fs::path candidate = folder / temporaryName(targetName);
+    TemporaryFiles::changeUnderLock(candidate, true, [&] {
+      spool.descriptor = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+      error = errno;
+      return spool.descriptor >= 0;
+    });
+    if (spool.descriptor >= 0) {
+      spool.name = candidate;
+    }
+  }
+  return spool;
+}
+
+void removeName(Spool& spool) {
+  if (!spool.name.empty()) {
+    TemporaryFiles::changeUnderLock(spool.name, false, [&] {
+      ::unlink(spool.name.c_str());
+      return true;
+    });
+    spool.name.clear();
+  }
+}
+
+// Gives an unnamed spool a hidden name beside the target, through the process's view of its
+// descriptors (or, for root, the descriptor itself).
+bool giveName(Spool& spool, const fs::path& target) {
+  const std::string self = "/proc/self/fd/" + std::to_string(spool.descriptor);
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    const fs::path candidate = folderOf(target) / temporaryName(target.filename().string());
+    int error = 0;
+    TemporaryFiles::changeUnderLock(candidate, true, [&] {
+      bool linked = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0;
+      error = linked ? 0 : errno;
+      if (!linked && error != EEXIST) {
+        linked = ::linkat(spool.descriptor, "", AT_FDCWD, candidate.c_str(), AT_EMPTY_PATH) == 0;
+        error = linked ? 0 : errno;
+      }
+      return linked;
+    });
+    if (error == 0) {
+      spool.name = candidate;
+      return true;
+    }
+    if (error != EEXIST) {
+      return false;
+    }
+  }
+  return false;
+}
+
+// Whether an unnamed file can be given a name when it is finished.
+bool canNameLater() { return ::access("/proc/self/fd", X_OK) == 0 || geteuid() == 0; }
+
+bool copyBytes(int from, int to, std::int64_t length) {
+  if (::lseek(from, 0, SEEK_SET) != 0) {
+    return false;
+  }
+  std::vector<unsigned char> buffer(std::size_t{1} << 20);
+  while (length > 0) {
+    const ssize_t n = ::read(from, buffer.data(), static_cast<std::size_t>(std::min<std::int64_t>(length, 1 << 20)));
+    if (n <= 0 || !writeAll(to, buffer.data(), static_cast<std::size_t>(n))) {
+      return false;
+    }
+    length -= n;
+  }
+  return true;
+}
+
+}  // namespace
+
+TargetFacts factsAbout(const fs::path& target) {
+  TargetFacts facts;
+  facts.named = !target.filename().empty();
+  if (!facts.named) {
+    return facts;
+  }
+  struct stat link {};
+  facts.throughLink = lstat(target.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
+  facts.folderWritable = faccessat(AT_FDCWD, folderOf(target).c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+  struct stat file {};
+  if (stat(target.c_str(), &file) != 0) {
+    facts.unreachable = errno != ENOENT;
+    return facts;
+  }
+  facts.exists = true;
+  facts.folder = S_ISDIR(file.st_mode);
+  facts.regular = S_ISREG(file.st_mode);
+  facts.standardOutput = isStandardOutput(file);
+  facts.writable = faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) == 0;
+  facts.oneName = file.st_nlink == 1;
+  facts.identityKeepable = identityKeepable(file);
+  facts.attributes = facts.regular && hasAttributes(target);
+  return facts;
+}
+
+Spool createSpool(const fs::path& folder, const std::string& targetName, bool forRename, bool newFile) {
+  std::error_code ignored;
+  const fs::path where = folder.empty() ? fs::temp_directory_path(ignored) : folder;
+  const mode_t mode = newFile ? 0666 : 0600;  // a new file's narrowed by the umask, as for any new file
+  const int unnamed = forRename && !canNameLater() ? -1 : ::open(where.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
+  if (unnamed >= 0) {
+    return {unnamed, {}};
+  }
+  Spool spool = createNamed(where, targetName, mode);
+  if (!forRename) {
+    removeName(spool);  // its bytes stay until it is closed; no one needs its name
+  }
+  return spool;
+}
+
+bool writeAll(int descriptor, const unsigned char* bytes, std::size_t count) {
+  while (count > 0) {
+    const ssize_t written = ::write(descriptor, bytes, count);
+    if (written <= 0) {
+      return false;
+    }
+    bytes += written;
+    count -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+void startWriteBack(int descriptor, std::int64_t from, std::int64_t count) {
+  sync_file_range(descriptor, from, count, SYNC_FILE_RANGE_WRITE);
+}
+
+// The owner and group first, then the permissions (a change of owner clears the set-id bits).
+bool takeIdentity(const Spool& spool, const fs::path& target) {
+  struct stat created {};
+  struct stat existing {};
+  if (fstat(spool.descriptor, &created) != 0 || stat(target.c_str(), &existing) != 0) {
+    return false;
+  }
+  if ((created.st_uid != existing.st_uid || created.st_gid != existing.st_gid) &&
+      fchown(spool.descriptor, existing.st_uid, existing.st_gid) != 0) {
+    return false;
+  }
+  return fchmod(spool.descriptor, existing.st_mode & 07777) == 0;
+}
+
+// The spool is closed before the rename, so that a close that reports a lost write keeps the
+// previous file; a refused rename opens it again by its name for the copy.
+Outcome renameOver(Spool& spool, const fs::path& target) {
+  if (::fsync(spool.descriptor) != 0 || (spool.name.empty() && !giveName(spool, target))) {
+    return Outcome::failed;
+  }
+  const int descriptor = spool.descriptor;
+  spool.descriptor = -1;
+  if (::close(descriptor) != 0) {
+    return Outcome::failed;
+  }
+  int error = 0;
+  TemporaryFiles::changeUnderLock(spool.name, false, [&] {
+    const bool renamed = ::rename(spool.name.c_str(), target.c_str()) == 0;
+    error = renamed ? 0 : errno;
+    return renamed;
+  });
+  if (error == 0) {
+    spool.name.clear();
+    flushFolder(target);
+    return Outcome::done;
+  }
+  // A file mounted over the target's name cannot be replaced; it can be written.
+  if (error != EBUSY && error != EXDEV) {
+    return Outcome::failed;
+  }
+  spool.descriptor = ::open(spool.name.c_str(), O_RDONLY | O_CLOEXEC);
+  return spool.descriptor >= 0 ? Outcome::refused : Outcome::failed;
+}
+
+Outcome copyInto(const Spool& spool, std::int64_t length, const fs::path& target, SaveMethod method) {
+  std::cout.flush();
+  const int create = method == SaveMethod::createThrough ? O_CREAT : 0;
+  const int to = method == SaveMethod::standardOutput
+                     ? STDOUT_FILENO
+                     : ::open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | create, 0666);
+  if (to < 0) {
+    return Outcome::refused;
+  }
+  bool copied = copyBytes(spool.descriptor, to, length);
+  struct stat written {};
+  if (method != SaveMethod::standardOutput && fstat(to, &written) == 0 && S_ISREG(written.st_mode)) {
+    copied = copied && ::ftruncate(to, length) == 0 && ::fsync(to) == 0;
+  }
+  if (to != STDOUT_FILENO) {
+    copied = ::close(to) == 0 && copied;
+  }
+  return copied ? Outcome::done : Outcome::failed;
+}
+
+void closeSpool(Spool& spool) {
+  if (spool.descriptor >= 0) {
+    ::close(spool.descriptor);
+    spool.descriptor = -1;
+  }
+  removeName(spool);
+}
+
+}  // namespace velmora::files

@@ -1,0 +1,174 @@
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
+#include <iostream>
+#include <mutex>
+#include <random>
+#include <vector>
+
+#include "system/FileNames.h"
+#include "system/SystemFiles.h"
+#include "system/TemporaryFiles.h"
+
+namespace velmora::files {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::mutex suffixLock;
+std::mt19937_64 suffixGenerator{std::random_device{}()};
+
+std::string randomSuffix() {
+  static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+  const std::lock_guard held(suffixLock);
+  std::string suffix;
+  for (int i = 0; i < 8; ++i) {
+    suffix += digits[suffixGenerator() % 36];
+  }
+  return suffix;
+}
+
+// "." + name + "." + 8 characters + ".tmp", the name cut before a character to stay within 255.
+std::string temporaryName(const std::string& targetName) {
+  std::size_t kept = std::min<std::size_t>(targetName.size(), 241);
+  while (kept > 0 && kept < targetName.size() && (static_cast<unsigned char>(targetName[kept]) & 0xC0) == 0x80) {
+    --kept;
+  }
+  return "." + targetName.substr(0, kept) + "." + randomSuffix() + ".tmp";
+}
+
+bool copyBytes(int from, int to, std::int64_t length) {
+  if (_lseeki64(from, 0, SEEK_SET) != 0) {
+    return false;
+  }
+  std::vector<unsigned char> buffer(std::size_t{1} << 20);
+  while (length > 0) {
+    const int n = _read(from, buffer.data(), static_cast<unsigned>(std::min<std::int64_t>(length, 1 << 20)));
+    if (n <= 0 || !writeAll(to, buffer.data(), static_cast<std::size_t>(n))) {
+      return false;
+    }
+    length -= n;
+  }
+  return true;
+}
+
+}  // namespace
+
+// Windows has no links to follow for a save, no owners to keep and no way to ask whether a folder
+// takes new names short of trying: the spool's creation tells.
+TargetFacts factsAbout(const fs::path& target) {
+  TargetFacts facts;
+  facts.named = !target.filename().empty();
+  std::error_code error;
+  const fs::file_status status = fs::status(target, error);
+  facts.unreachable = error && !fs::exists(status) && status.type() != fs::file_type::not_found;
+  const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+  facts.folderWritable = fs::is_directory(folder, error);
+  facts.exists = fs::exists(status);
+  facts.folder = fs::is_directory(status);
+  facts.regular = fs::is_regular_file(status);
+  facts.writable = (status.permissions() & fs::perms::owner_write) != fs::perms::none;
+  facts.identityKeepable = true;
+  return facts;
+}
+
+// A spool to be renamed is named and registered; any other is deleted by the system when closed,
+// however the process ends.
+Spool createSpool(const fs::path& folder, const std::string& targetName, bool forRename, bool) {
+  std::error_code ignored;
+  const fs::path where = folder.empty() ? fs::temp_directory_path(ignored) : folder;
+  Spool spool;
+  for (int attempt = 0; attempt < 16 && spool.descriptor < 0; ++attempt) {
+    const fs::path candidate = where / pathOf(temporaryName(targetName));
+    const int flags = _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY | (forRename ? 0 : _O_TEMPORARY);
+    int error = 0;
+    TemporaryFiles::changeUnderLock(candidate, forRename, [&] {
+      spool.descriptor = _wopen(candidate.c_str(), flags, _S_IREAD | _S_IWRITE);
+      error = errno;
+      return spool.descriptor >= 0;
+    });
+    if (spool.descriptor >= 0 && forRename) {
+      spool.name = candidate;
+    } else if (spool.descriptor < 0 && error != EEXIST) {
+      break;
+    }
+  }
+  return spool;
+}
+
+bool writeAll(int descriptor, const unsigned char* bytes, std::size_t count) {
+  while (count > 0) {
+    const int written = _write(descriptor, bytes, static_cast<unsigned>(std::min<std::size_t>(count, 1 << 30)));
+    if (written <= 0) {
+      return false;
+    }
+    bytes += written;
+    count -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+void startWriteBack(int, std::int64_t, std::int64_t) {}
+
+bool takeIdentity(const Spool& spool, const fs::path& target) {
+  std::error_code error;
+  fs::permissions(spool.name, fs::status(target, error).permissions(), error);
+  return !error;
+}
+
+Outcome renameOver(Spool& spool, const fs::path& target) {
+  const bool flushed = _commit(spool.descriptor) == 0;
+  const int descriptor = spool.descriptor;
+  spool.descriptor = -1;
+  if (_close(descriptor) != 0 || !flushed) {
+    return Outcome::failed;
+  }
+  std::error_code error;
+  TemporaryFiles::changeUnderLock(spool.name, false, [&] {
+    fs::rename(spool.name, target, error);
+    return !error;
+  });
+  if (!error) {
+    spool.name.clear();
+    return Outcome::done;
+  }
+  if (error != std::errc::device_or_resource_busy && error != std::errc::cross_device_link) {
+    return Outcome::failed;
+  }
+  spool.descriptor = _wopen(spool.name.c_str(), _O_RDONLY | _O_BINARY);
+  return spool.descriptor >= 0 ? Outcome::refused : Outcome::failed;
+}
+
+Outcome copyInto(const Spool& spool, std::int64_t length, const fs::path& target, SaveMethod method) {
+  std::cout.flush();
+  const int create = method == SaveMethod::createThrough ? _O_CREAT : 0;
+  const int to = _wopen(target.c_str(), _O_WRONLY | _O_BINARY | create, _S_IREAD | _S_IWRITE);
+  if (to < 0) {
+    return Outcome::refused;
+  }
+  bool copied = copyBytes(spool.descriptor, to, length);
+  std::error_code error;
+  if (fs::is_regular_file(target, error)) {
+    copied = copied && _chsize_s(to, length) == 0 && _commit(to) == 0;
+  }
+  return _close(to) == 0 && copied ? Outcome::done : Outcome::failed;
+}
+
+void closeSpool(Spool& spool) {
+  if (spool.descriptor >= 0) {
+    _close(spool.descriptor);
+    spool.descriptor = -1;
+  }
+  if (!spool.name.empty()) {
+    TemporaryFiles::changeUnderLock(spool.name, false, [&] {
+      std::error_code ignored;
+      fs::remove(spool.name, ignored);
+      return true;
+    });
+    spool.name.clear();
+  }
+}
+
+}  // namespace velmora::files

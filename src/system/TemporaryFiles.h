@@ -1,0 +1,38 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+
+// The named temporary files of the saves alive in the process. Most saves hold their bytes in a
+// file without a name, which nothing can leave behind; a name exists only where the file system
+// cannot make such a file, and for the instant between giving a finished file its name and
+// renaming it over the target. An interruption (Ctrl-C, Ctrl-\, SIGTERM, SIGHUP) removes every
+// named one before the process ends by that signal. Creating, naming, renaming and removing a
+// temporary file happen under the registry's lock, so an interruption never sees a half-done one.
+//
+// On POSIX systems the interruptions are blocked in every thread and one thread waits for them.
+// Where no thread can be started (a process limit), they keep their default action, and each
+// change under the lock is made with them blocked in the thread that makes it. On Windows a
+// console control handler raises a flag that each save checks between two writes.
+
+namespace velmora {
+
+class TemporaryFiles {
+ public:
+  // Starts watching for interruptions; call once, before any other thread starts. Signals that
+  // are ignored (as under nohup) stay ignored.
+  static void watchInterruptions();
+
+  // Runs change (which creates, names, renames or removes a temporary file) under the lock; when
+  // it succeeds, records path as alive when alive is set, or forgets it.
+  static void changeUnderLock(const std::filesystem::path& path, bool alive, const std::function<bool()>& change);
+
+#ifdef _WIN32
+  // Whether an interruption waits for the saves to remove their files.
+  static bool interruptionPending();
+  // Ends the process as an unhandled Ctrl-C would, once the caller's file is removed.
+  [[noreturn]] static void endInterrupted();
+#endif
+};
+
+}  // namespace velmora
