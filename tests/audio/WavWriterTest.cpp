@@ -5,9 +5,12 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <sstream>
 #include <thread>
@@ -49,8 +52,44 @@ fs::path linked(const TempDir& dir, const std::string& to, const std::string& na
   return dir / name;
 }
 
+// The extended attributes of a file (an access list among them), names and values.
+std::string attributesOf(const fs::path& path) {
+  std::string names(4096, '\0');
+  names.resize(static_cast<std::size_t>(std::max<ssize_t>(llistxattr(path.c_str(), names.data(), names.size()), 0)));
+  std::string all;
+  for (std::size_t at = 0; at < names.size(); at = names.find('\0', at) + 1) {
+    std::string value(4096, '\0');
+    value.resize(static_cast<std::size_t>(std::max<ssize_t>(lgetxattr(path.c_str(), names.c_str() + at, value.data(), value.size()), 0)));
+    all += std::string(names.c_str() + at) + "=" + value + ";";
+  }
+  return all;
+}
+
+// A file whose access list also lets nobody read and write it, or that carries a user attribute.
+fs::path withAttributes(const fs::path& path, bool accessList) {
+  writeFile(path, {1, 2, 3});
+  const auto le = [](std::uint32_t v, int bytes) {
+    Bytes b;
+    for (int i = 0; i < bytes; ++i) {
+      b.push_back(static_cast<unsigned char>(v >> (8 * i)));
+    }
+    return b;
+  };
+  Bytes list = le(2, 4);  // version 2, then (tag, permissions, id): owner, nobody, group, mask, others
+  for (const auto& [tag, permissions, id] : {std::tuple{0x01u, 6u, ~0u}, {0x02u, 6u, nobody}, {0x04u, 4u, ~0u},
+                                             {0x10u, 6u, ~0u}, {0x20u, 0u, ~0u}}) {
+    for (const Bytes& part : {le(tag, 2), le(permissions, 2), le(id, 4)}) {
+      list.insert(list.end(), part.begin(), part.end());
+    }
+  }
+  const int set = accessList ? setxattr(path.c_str(), "system.posix_acl_access", list.data(), list.size(), 0)
+                             : setxattr(path.c_str(), "user.note", "kept", 4, 0);
+  EXPECT_TRUE(set == 0 || errno == ENOTSUP) << std::strerror(errno);  // a file system without them: a plain file
+  return path;
+}
+
 // What makes each entry of a folder what it is, apart from its bytes: where a link points, the
-// owner, group, mode and number of names.
+// owner, group, mode, number of names and extended attributes.
 std::map<std::string, std::string> identities(const fs::path& folder) {
   std::map<std::string, std::string> all;
   for (const std::string& name : namesIn(folder)) {
@@ -58,7 +97,8 @@ std::map<std::string, std::string> identities(const fs::path& folder) {
     EXPECT_EQ(lstat((folder / name).c_str(), &st), 0);
     std::ostringstream identity;
     identity << (S_ISLNK(st.st_mode) ? fs::read_symlink(folder / name).string() : "") << " " << st.st_uid << ":"
-             << st.st_gid << " " << std::oct << st.st_mode << std::dec << " " << st.st_nlink;
+             << st.st_gid << " " << std::oct << st.st_mode << std::dec << " " << st.st_nlink << " "
+             << attributesOf(folder / name);
     all[name] = identity.str();
   }
   return all;
@@ -124,6 +164,10 @@ TEST(WavWriter, SavesKeepWhatMakesTheTargetWhatItIs) {
        }, "", {"l.wav", "long.wav"}, "long.wav"},
       {"another user's set-id file", [&](const TempDir& d) { return ownedFile(d / "s.wav", previous, nobody, 04750); },
        "", {"s.wav"}, "s.wav"},
+      {"a file with an access list", [](const TempDir& d) { return withAttributes(d / "a.wav", true); }, "",
+       {"a.wav"}, "a.wav"},
+      {"a file with a user attribute", [](const TempDir& d) { return withAttributes(d / "u.wav", false); }, "",
+       {"u.wav"}, "u.wav"},
       {"a file of another group", [&](const TempDir& d) { return ownedFile(d / "g.wav", previous, self, 02640); }, "",
        {"g.wav"}, "g.wav"},
       {"a device", [](const TempDir& d) {  // where root may make one that opens here; else a new file

@@ -35,7 +35,7 @@ TEST(FullDisk, AFailedSaveReportsItKeepsThePreviousOutputAndLeavesNoTemporaryFil
                                        {50L, "Error writing buffer!\n"}, {200044L, "Error writing buffer!\n"},
                                        {400040L, "Error writing buffer!\n"}}) {
     writeFile(dir / "out.wav", previous);
-    expectFailedSave(dir, runProgram(dir.path(), {"-c", "-b", "in.wav"}, "", limit), lines + message, previous);
+    expectFailedSave(dir, runProgram(dir.path(), {"-c", "-b", "in.wav"}, "", {.fileSize = limit}), lines + message, previous);
   }
 }
 

@@ -55,6 +55,17 @@ TEST(InterruptedSave, LeavesThePreviousOutputOrTheCompleteNewOne) {
   }
   EXPECT_GT(interrupted, 0);
 
+  // A console whose reader leaves after three lines, as `| head -3`: the run ends by SIGPIPE as an
+  // unhandled write would end it, or completes; the folder holds the previous file or the new one.
+  for (int run = 0; run < 4; ++run) {
+    writeFile(dir / "out.wav", previous);
+    const RunResult result = RunningProgram(dir.path(), {"-b", "in.wav"}).finish(3);
+    EXPECT_TRUE(result.status == -SIGPIPE || result.status == 0) << result.status;
+    EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"in.wav", "out.wav"})) << "run " << run;
+    const Bytes out = readFile(dir / "out.wav");
+    EXPECT_TRUE(out == complete || (out == previous && result.status == -SIGPIPE)) << "run " << run;
+  }
+
   // A hang-up that was ignored when the program started (as under nohup) stays ignored.
   writeFile(dir / "out.wav", previous);
   const auto hangUp = std::signal(SIGHUP, SIG_IGN);

@@ -1,8 +1,11 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <fstream>
+#include <thread>
 
 #include "support/Reference.h"
 #include "support/TestSupport.h"
@@ -47,10 +50,10 @@ TEST_F(SaveTarget, AnUnprivilegedUserWritesWhatItMayAndNothingElse) {
   EXPECT_EQ(chmod(dir.path().c_str(), 0755), 0);
   const fs::path open = folder("open", true);
   ownedFile(open / "w.wav", {1, 2, 3}, nobody, 0200);
-  EXPECT_EQ(runProgram(open, {"-b", "-o", "w.wav", "in.wav"}, "", -1, true).status, 0);
+  EXPECT_EQ(runProgram(open, {"-b", "-o", "w.wav", "in.wav"}, "", {.asNobody = true}).status, 0);
   EXPECT_EQ(readFile(open / "w.wav"), expected);
   ownedFile(open / "r.wav", {1, 2, 3}, nobody, 0444);
-  const RunResult refused = runProgram(open, {"-b", "-o", "r.wav", "in.wav"}, "", -1, true);
+  const RunResult refused = runProgram(open, {"-b", "-o", "r.wav", "in.wav"}, "", {.asNobody = true});
   EXPECT_TRUE(refused.out.ends_with("n=500000\nI/O error\n")) << refused.out;
   EXPECT_EQ(refused.status, 255);
   EXPECT_EQ(readFile(open / "r.wav"), Bytes({1, 2, 3}));
@@ -60,10 +63,80 @@ TEST_F(SaveTarget, AnUnprivilegedUserWritesWhatItMayAndNothingElse) {
   ownedFile(closed / "t.wav", Bytes(300000, 9), nobody, 0644);
   ownedFile(closed / "a.wav", input, nobody, 0644);
   for (const std::string target : {"t.wav", "a.wav"}) {
-    EXPECT_EQ(runProgram(closed, {"-b", "-o", target, target == "a.wav" ? "a.wav" : "in.wav"}, "", -1, true).status, 0);
+    EXPECT_EQ(runProgram(closed, {"-b", "-o", target, target == "a.wav" ? "a.wav" : "in.wav"}, "", {.asNobody = true}).status, 0);
     EXPECT_EQ(readFile(closed / target), expected) << target;
   }
   EXPECT_EQ(namesIn(closed), (std::vector<std::string>{"a.wav", "in.wav", "t.wav"}));
+
+  // Under a limit of its user's processes and threads the stages share what threads there are,
+  // down to the calling thread alone.
+  const RunResult unlimited = runProgram(open, {"-c", "-b", "-o", "w.wav", "in.wav"}, "", {.asNobody = true});
+  const Bytes bytes = readFile(open / "w.wav");
+  for (const int processes : {1, 2, 3, 4}) {
+    const RunResult limited = runProgram(open, {"-c", "-b", "-o", "w.wav", "in.wav"}, "", {.processes = processes, .asNobody = true});
+    EXPECT_TRUE(limited.out == unlimited.out && limited.status == 0) << processes << ": " << limited.status;
+    EXPECT_TRUE(readFile(open / "w.wav") == bytes) << processes;
+  }
+}
+
+// A run that fails once its stages have started (here the compressor, on a negative sample rate)
+// leaves every target as it was, whether a rename or an in-place copy would have saved it: a link,
+// a file of two names, another user's file in a folder the user may not write to, a pipe (never
+// opened: without a reader it does not hold the run, with one it sends nothing). A successful run
+// writes in place once it is over: onto its own input, whose samples start before the 44th byte;
+// a pipe whose reader leaves early fails the save as any failed write does.
+TEST_F(SaveTarget, InPlaceTargetsAreWrittenOnlyOnceTheRunHasSucceeded) {
+  if (geteuid() != 0) {
+    GTEST_SKIP() << "running the program as nobody needs root";
+  }
+  writeFile(dir / "neg.wav", wavBytes({.channels = 1, .rate = -8000}, encoded(music(300001), 16)));
+  const Bytes previous = {1, 2, 3};
+  writeFile(dir / "real.wav", previous);
+  fs::create_symlink("real.wav", dir / "link.wav");
+  fs::create_hard_link(ownedFile(dir / "one.wav", previous, 0, 0644), dir / "two.wav");
+  ownedFile(folder("closed", false) / "t.wav", previous, 0, 0666);
+  ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0666), 0);
+  const auto names = namesIn(dir.path());
+  const std::string failure = startup + "twnd=-10\n Number of Samples = 300001\nCompressing: neg.wav\n"
+                              "future::input file not ready (or not loaded)!!!\nerror handling neg.wav\n"
+                              "nosamples=300001 curpos=2 offset=-8\n";
+  int reader = -1;
+  for (const std::string target : {"link.wav", "two.wav", "closed/t.wav", "pipe", "pipe"}) {
+    const RunResult result = runProgram(dir.path(), {"-w", "-10", "-c", "-b", "-o", target, "neg.wav"}, "",
+                                        {.asNobody = target == "closed/t.wav"});
+    EXPECT_EQ(std::make_tuple(result.out, result.status), std::make_tuple(failure, 1)) << target;
+    reader = reader < 0 && target == "pipe" ? open((dir / "pipe").c_str(), O_RDONLY | O_NONBLOCK) : reader;
+  }
+  char byte = 0;
+  EXPECT_EQ(read(reader, &byte, 1), 0);
+  close(reader);
+  for (const std::string file : {"real.wav", "one.wav", "closed/t.wav"}) {
+    EXPECT_EQ(readFile(dir / file), previous) << file;
+  }
+  EXPECT_EQ(namesIn(dir.path()), names);
+
+  // A fmt chunk of 8 bytes: the data chunk's header overlaps the format's last fields, 16 bits.
+  Bytes own = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 8, 0, 0, 0, 1, 0, 2, 0,
+               0x44, 0xAC, 0, 0, 'd', 'a', 't', 'a', 0, 0, 0x10, 0};
+  const std::vector<double> samples = music(1 << 19);
+  const Bytes data = encoded(samples, 16);
+  own.insert(own.end(), data.begin(), data.end());
+  writeFile(dir / "own.wav", own);
+  fs::create_symlink("own.wav", dir / "self.wav");
+  EXPECT_EQ(runProgram(dir.path(), {"-b", "-o", "self.wav", "own.wav"}).status, 0);
+  double y = 0;
+  EXPECT_TRUE(readFile(dir / "own.wav") == wavBytes({}, encoded(referenceBass(samples, y), 16)));
+
+  writeFile(dir / "in.wav", input);
+  std::thread leaving([&] {
+    const int early = open((dir / "pipe").c_str(), O_RDONLY);
+    EXPECT_EQ(read(early, std::array<char, 1000>().data(), 1000), 1000);
+    close(early);
+  });
+  const RunResult broken = runProgram(dir.path(), {"-b", "-o", "pipe", "in.wav"});
+  leaving.join();
+  EXPECT_TRUE(broken.out.ends_with("n=500000\nError writing buffer!\n")) << broken.out;
+  EXPECT_EQ(broken.status, 255);
 }
 
 // Saving to the program's own standard output, a pipe: the file's bytes come after every line

@@ -131,8 +131,36 @@ std::string withPlainLineEnds(const std::string& text) {
   return plain;
 }
 
+namespace {
+
+// A copy of the program in a folder that anyone may enter: the build may lie in a folder that an
+// unprivileged user cannot, such as root's home.
+std::string programForNobody() {
+  static const TempDir folder;
+  static const std::string copy = [] {
+    fs::permissions(folder.path(), fs::perms(0755));
+    const fs::path path = folder / "velmora";
+    fs::copy_file(programUnderTest().name, path);
+    fs::permissions(path, fs::perms(0755));
+    return path.string();
+  }();
+  return copy;
+}
+
+void limit(int resource, long value) {
+  const rlimit bound{static_cast<rlim_t>(value), static_cast<rlim_t>(value)};
+  setrlimit(resource, &bound);
+}
+
+}  // namespace
+
 RunningProgram::RunningProgram(const fs::path& folder, const std::vector<std::string>& arguments,
-                               const std::string& input, long fileSizeLimit, bool asNobody) {
+                               const std::string& input, const Limits& limits) {
+  std::vector<std::string> command = programUnderTest().command;
+  if (limits.asNobody) {
+    command.back() = programForNobody();
+  }
+  command.insert(command.end(), arguments.begin(), arguments.end());
   int toChild[2];
   int fromChild[2];
   if (pipe(toChild) != 0 || pipe(fromChild) != 0) {
@@ -144,19 +172,18 @@ RunningProgram::RunningProgram(const fs::path& folder, const std::vector<std::st
     dup2(fromChild[1], 1);
     close(toChild[1]);
     close(fromChild[0]);
-    if (fileSizeLimit >= 0) {
-      const rlimit limit{static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
-      setrlimit(RLIMIT_FSIZE, &limit);
+    limit(RLIMIT_CORE, 0);  // a signal that dumps core leaves no file behind
+    if (limits.fileSize >= 0) {
+      limit(RLIMIT_FSIZE, limits.fileSize);
     }
-    const rlimit noCore{0, 0};
-    setrlimit(RLIMIT_CORE, &noCore);  // a signal that dumps core leaves no file behind
-    if (asNobody && (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0)) {
+    if (limits.asNobody && (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0)) {
       _exit(126);
     }
-    std::vector<std::string> copies = programUnderTest().command;
-    copies.insert(copies.end(), arguments.begin(), arguments.end());
+    if (limits.processes > 0) {
+      limit(RLIMIT_NPROC, limits.processes);  // after the change of user, which the limit would refuse
+    }
     std::vector<char*> argv;
-    for (std::string& argument : copies) {
+    for (std::string& argument : command) {
       argv.push_back(argument.data());
     }
     argv.push_back(nullptr);
@@ -178,13 +205,15 @@ bool RunningProgram::isRunning() const {
          info.si_pid == 0;
 }
 
-RunResult RunningProgram::finish() {
+RunResult RunningProgram::finish(std::size_t lines) {
   if (child < 0 || output < 0) {
     return {"could not start the program", -1000};
   }
   std::string out;
   char buffer[65536];
-  for (ssize_t n; (n = read(output, buffer, sizeof buffer)) > 0;) {
+  std::size_t seen = 0;
+  for (ssize_t n; seen < lines && (n = read(output, buffer, sizeof buffer)) > 0;) {
+    seen += static_cast<std::size_t>(std::count(buffer, buffer + n, '\n'));
     out.append(buffer, static_cast<std::size_t>(n));
   }
   close(output);

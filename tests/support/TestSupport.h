@@ -71,20 +71,28 @@ struct RunResult {
   long peakRssBytes = 0;
 };
 
+// What a run of the program may use: bytes in any one file (-1: no limit), processes and threads
+// of its user (0: no limit), and whether it runs as the unprivileged user nobody (the caller must
+// be root; the program is then started from a copy that nobody may run, wherever the build is).
+struct Limits {
+  long fileSize = -1;
+  int processes = 0;
+  bool asNobody = false;
+};
+
 // The program under test started in folder with arguments, its standard input already fed and
-// closed; finish() collects its console output and waits for it. A fileSizeLimit of 0 or more
-// caps the bytes any file of the program may reach.
+// closed; finish() collects its console output and waits for it.
 class RunningProgram {
  public:
-  // asNobody: the program runs as the unprivileged user nobody (the caller must be root).
   RunningProgram(const std::filesystem::path& folder, const std::vector<std::string>& arguments,
-                 const std::string& input = "", long fileSizeLimit = -1, bool asNobody = false);
+                 const std::string& input = "", const Limits& limits = {});
   int pid() const { return child; }
   // Whether it has not ended yet (an ended one stays to be collected by finish()).
   bool isRunning() const;
   // The console output with plain line ends (under CR LF a bare LF is marked for the comparison
   // to show), and the exit status; a process ended by a signal gives minus the signal's number.
-  RunResult finish();
+  // With lines given, its output is closed once that many lines have been read, as by `head`.
+  RunResult finish(std::size_t lines = SIZE_MAX);
 
  private:
   int child = -1;
@@ -92,8 +100,8 @@ class RunningProgram {
 };
 
 inline RunResult runProgram(const std::filesystem::path& folder, const std::vector<std::string>& arguments,
-                            const std::string& input = "", long fileSizeLimit = -1, bool asNobody = false) {
-  return RunningProgram(folder, arguments, input, fileSizeLimit, asNobody).finish();
+                            const std::string& input = "", const Limits& limits = {}) {
+  return RunningProgram(folder, arguments, input, limits).finish();
 }
 
 // The user and group ids of nobody.
