@@ -11,9 +11,11 @@
 
 namespace velmora {
 
+#ifndef _WIN32
 namespace {
 bool pipesWatched = false;  // SIGPIPE had its default action at start
 }  // namespace
+#endif
 
 void ignoreBrokenPipes() {
 #ifndef _WIN32

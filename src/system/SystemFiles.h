@@ -44,6 +44,11 @@ Outcome renameOver(Spool& spool, const std::filesystem::path& target);
 // opened), or to standard output; a regular target gets that length and reaches the disk.
 Outcome copyInto(const Spool& spool, std::int64_t length, const std::filesystem::path& target, SaveMethod method);
 
+// A hidden name for a spool beside the target, unique per call: "." + name + "." + 8 characters +
+// ".tmp", the part taken from the target's name shortened so that the whole stays within the 255
+// bytes of a file name, cut before a character, not inside one.
+std::string temporaryName(const std::string& targetName);
+
 // Closes the spool and removes its name, if it has one.
 void closeSpool(Spool& spool);
 

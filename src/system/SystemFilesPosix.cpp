@@ -7,8 +7,6 @@
 #include <algorithm>
 #include <cstring>
 #include <iostream>
-#include <mutex>
-#include <random>
 #include <string_view>
 #include <vector>
 
@@ -20,34 +18,6 @@ namespace velmora::files {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::mutex suffixLock;
-std::mt19937_64 suffixGenerator{std::random_device{}()};
-
-std::string randomSuffix() {
-  static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-  const std::lock_guard held(suffixLock);
-  std::string suffix;
-  for (int i = 0; i < 8; ++i) {
-    suffix += digits[suffixGenerator() % 36];
-  }
-  return suffix;
-}
-
-// A hidden name next to the target, unique per attempt: "." + name + "." + 8 characters + ".tmp".
-// The part taken from the target's name is shortened so that the whole stays within the 255 bytes
-// of a file name whatever the target's length, cut before a character, not inside one.
-std::string temporaryName(const std::string& targetName) {
-  constexpr std::size_t longestName = 255;
-  constexpr std::size_t added = 14;
-  std::size_t kept = std::min(targetName.size(), longestName - added);
-  while (kept > 0 && kept < targetName.size() && (static_cast<unsigned char>(targetName[kept]) & 0xC0) == 0x80) {
-    --kept;
-  }
-  std::string name(1, '.');
-  name.append(targetName, 0, kept).append(1, '.').append(randomSuffix()).append(".tmp");
-  return name;
-}
 
 fs::path folderOf(const fs::path& p) { return p.parent_path().empty() ? fs::path(".") : p.parent_path(); }
 

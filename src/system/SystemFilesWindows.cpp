@@ -3,8 +3,6 @@
 #include <sys/stat.h>
 
 #include <iostream>
-#include <mutex>
-#include <random>
 #include <vector>
 
 #include "system/FileNames.h"
@@ -16,28 +14,6 @@ namespace velmora::files {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::mutex suffixLock;
-std::mt19937_64 suffixGenerator{std::random_device{}()};
-
-std::string randomSuffix() {
-  static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-  const std::lock_guard held(suffixLock);
-  std::string suffix;
-  for (int i = 0; i < 8; ++i) {
-    suffix += digits[suffixGenerator() % 36];
-  }
-  return suffix;
-}
-
-// "." + name + "." + 8 characters + ".tmp", the name cut before a character to stay within 255.
-std::string temporaryName(const std::string& targetName) {
-  std::size_t kept = std::min<std::size_t>(targetName.size(), 241);
-  while (kept > 0 && kept < targetName.size() && (static_cast<unsigned char>(targetName[kept]) & 0xC0) == 0x80) {
-    --kept;
-  }
-  return "." + targetName.substr(0, kept) + "." + randomSuffix() + ".tmp";
-}
 
 bool copyBytes(int from, int to, std::int64_t length) {
   if (_lseeki64(from, 0, SEEK_SET) != 0) {
