@@ -9,40 +9,45 @@
 
 #include <iostream>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "audio/OutputSignal.h"
+#include "audio/BlockPool.h"
 #include "audio/WavReader.h"
 #include "audio/WavWriter.h"
 #include "dsp/BassBoost.h"
-#include "dsp/Compressor.h"
+#include "dsp/CompressorGain.h"
+#include "dsp/CompressorLevels.h"
 
 namespace {
 
 velmora::SignalFormat format;
 std::vector<velmora::SampleBlock> blocks;
+std::vector<velmora::SampleBlock> measured;  // the window levels' blocks, for the gain stage
 
-// A closed stream of the file's blocks.
-std::unique_ptr<velmora::BlockQueue> fileStream() {
-  auto stream = std::make_unique<velmora::BlockQueue>(blocks.size() + 1);
-  for (const velmora::SampleBlock& block : blocks) {
-    stream->push(velmora::SampleBlock(block));
-  }
-  stream->close();
-  return stream;
-}
-
-// A stream whose blocks a thread of its own takes and gives back for reuse, as the next stage does.
-struct Sink {
-  velmora::BlockQueue queue{2};
-  std::jthread taker{[this] {
-    for (velmora::SampleBlock block; queue.pop(block);) {
-      queue.giveBack(std::move(block));
+// Keeps what a stage hands on, or gives it back for reuse as the next stage would.
+struct Sink : velmora::BlockSink {
+  explicit Sink(std::vector<velmora::SampleBlock>* kept = nullptr) : kept(kept) {}
+  void put(velmora::SampleBlock&& block) override {
+    if (kept != nullptr) {
+      kept->push_back(std::move(block));
+    } else {
+      pool.giveBack(std::move(block));
     }
-  }};
-  ~Sink() { queue.close(); }
+  }
+  std::vector<velmora::SampleBlock>* kept;
+  velmora::BlockPool pool;
 };
+
+// Runs stage over copies of input (made outside the timed region).
+void runStage(benchmark::State& state, velmora::Stage& stage, const std::vector<velmora::SampleBlock>& input, Sink& sink) {
+  state.PauseTiming();
+  std::vector<velmora::SampleBlock> copies = input;
+  state.ResumeTiming();
+  for (velmora::SampleBlock& block : copies) {
+    stage.step(std::move(block), sink);
+  }
+  stage.drain(sink);
+}
 
 void count(benchmark::State& state) {
   state.counters["samples_per_second"] = benchmark::Counter(
@@ -52,12 +57,10 @@ void count(benchmark::State& state) {
 void compressorLevels(benchmark::State& state) {
   const velmora::Compressor compressor({}, format.samplerate);
   for (auto _ : state) {
-    state.PauseTiming();
-    auto in = fileStream();
-    velmora::AudioSignal input("in.wav", format, *in, true);
-    Sink measured;
-    state.ResumeTiming();
-    compressor.measure(input, measured.queue);
+    velmora::BlockPool pool;
+    velmora::CompressorLevels levels(compressor, format, "in.wav", pool);
+    Sink sink;
+    runStage(state, levels, blocks, sink);
   }
   count(state);
 }
@@ -65,35 +68,24 @@ void compressorLevels(benchmark::State& state) {
 void compressorGain(benchmark::State& state) {
   const velmora::Compressor compressor({}, format.samplerate);
   for (auto _ : state) {
-    state.PauseTiming();
-    auto in = fileStream();
-    velmora::AudioSignal input("in.wav", format, *in, true);
-    velmora::BlockQueue measured(blocks.size() + 2);
-    compressor.measure(input, measured);
-    measured.close();
-    Sink out;
-    velmora::OutputSignal output(input, out.queue);
-    state.ResumeTiming();
-    compressor.applyGain(measured, output);
+    velmora::CompressorGain gain(compressor);
+    Sink sink;
+    runStage(state, gain, measured, sink);
   }
   count(state);
 }
 
 void bassBoost(benchmark::State& state) {
   for (auto _ : state) {
-    state.PauseTiming();
-    auto in = fileStream();
-    velmora::AudioSignal input("in.wav", format, *in, true);
-    Sink out;
-    velmora::OutputSignal output(input, out.queue);
-    state.ResumeTiming();
-    velmora::BassBoost(70.0, 0.2, 12.0, 0.0).run(input, output);
+    velmora::BassBoost bass(70.0, 0.2, 12.0, 0.0, format.nosamples / 2 * 2);
+    Sink sink;
+    runStage(state, bass, blocks, sink);
   }
   count(state);
 }
 
 void encoding(benchmark::State& state) {
-  std::vector<unsigned char> bytes(2 * velmora::WavReader::blockSamples);
+  std::vector<unsigned char> bytes(2 * velmora::blockSamples);
   for (auto _ : state) {
     for (const velmora::SampleBlock& block : blocks) {
       velmora::WavWriter::encode(block.data(), block.size(), 16, bytes.data());
@@ -124,6 +116,13 @@ int main(int argc, char** argv) {
   for (velmora::SampleBlock block; reader.readBlock(block);) {
     blocks.push_back(block);
   }
+  velmora::BlockPool pool;
+  velmora::CompressorLevels levels(velmora::Compressor({}, format.samplerate), format, "in.wav", pool);
+  Sink keep(&measured);
+  for (const velmora::SampleBlock& block : blocks) {
+    levels.step(velmora::SampleBlock(block), keep);
+  }
+  levels.drain(keep);
   argv[1] = argv[0];
   --argc;
   ++argv;

@@ -2,10 +2,12 @@
 // a chord pad panned across the field and a decaying click on every beat, with loud and quiet
 // passages so that the compressor has something to do. Deterministic, so runs are reproducible.
 //
-//   velmora-sample [seconds|max] [output.wav] [music|tone]     (defaults: 5, sample.wav, music)
+//   velmora-sample [seconds|max] [output.wav] [music|dense|speech|tone]   (defaults: 5, sample.wav, music)
 //
 // "max" writes the largest data chunk a WAV header can announce, 2147483646 bytes (3 h 23 min);
-// "tone" is a steady 440 Hz tone with white noise instead of music.
+// "dense" is music at a steady level, a kick and a lead over the same bass and pad, as mixed
+// and mastered music is; "speech" is a voice-like buzz in syllables and pauses; "tone" is a
+// steady 440 Hz tone with white noise.
 
 #include <cmath>
 #include <cstdint>
@@ -48,6 +50,47 @@ void frameAt(double t, double& left, double& right) {
   right = level * (bass + pan * pad + 0.6 * click);
 }
 
+// The same bass and pad at a steady level, with a kick on every beat, a square-ish lead and a
+// hiss of hi-hat on the off-beats instead of the click: a small crest factor, as mastered music has.
+void denseFrameAt(double t, std::uint32_t& seed, double& left, double& right) {
+  const double root = rootAt(t);
+  const double beatPhase = std::fmod(t * beatsPerSecond, 1.0);
+  const double bass = 0.35 * tone(root, t);
+  const double pad = 0.1 * (tone(root * 4.0, t) + tone(root * 5.0, t) + tone(root * 6.0, t));
+  const double kick = 0.35 * std::exp(-12.0 * beatPhase) * tone(50.0 + 60.0 * std::exp(-20.0 * beatPhase), t);
+  static constexpr double melody[] = {8.0, 10.0, 12.0, 10.0, 9.0, 12.0, 15.0, 12.0};
+  const double note = root * melody[static_cast<std::size_t>(t * beatsPerSecond) % 8];
+  const double lead = 0.12 * (tone(note, t) + tone(3.0 * note, t) / 3.0 + tone(5.0 * note, t) / 5.0);
+  seed = seed * 1664525u + 1013904223u;
+  const double hat = 0.04 * std::exp(-30.0 * std::fmod(beatPhase + 0.5, 1.0)) * (static_cast<double>(seed >> 8) / 8388608.0 - 1.0);
+  left = bass + kick + 0.7 * pad + lead + hat;
+  right = bass + kick + 0.7 * pad + 0.6 * lead + hat;
+}
+
+// Syllables of a voiced buzz, 0.3 s each with a pause after every seventh: harmonics of a gliding
+// pitch, weighted by two vowel formants, under a rounded envelope; phrases alternate louder and
+// softer, as a voice does.
+double speechAt(double t) {
+  constexpr double syllable = 0.3;
+  const auto index = static_cast<std::size_t>(t / syllable);
+  const double phase = std::fmod(t, syllable) / syllable;
+  if (index % 8 == 7 || phase > 0.7) {
+    return 0.0;
+  }
+  static constexpr double first[] = {700.0, 400.0, 300.0, 600.0};
+  static constexpr double second[] = {1200.0, 2000.0, 2300.0, 1000.0};
+  const double pitch = 110.0 + 10.0 * static_cast<double>(index % 3) + 15.0 * tone(0.5, t);
+  const auto resonance = [](double f, double centre) { return 1.0 / (1.0 + std::pow((f - centre) / 120.0, 2.0)); };
+  double buzz = 0.0;
+  for (int h = 1; h <= 30; ++h) {
+    const double f = h * pitch;
+    buzz += (resonance(f, first[index % 4]) + 0.5 * resonance(f, second[index % 4]) + 0.05) / h * tone(f, t);
+  }
+  const double envelope = std::pow(std::sin(std::numbers::pi * phase / 0.7), 2.0);
+  const double phrase = (static_cast<std::size_t>(t / 2.4) % 2 == 0) ? 0.5 : 0.25;
+  return phrase * envelope * buzz;
+}
+
 std::int16_t toSample(double value) {
   const double scaled = std::round(value * 26000.0);
   return static_cast<std::int16_t>(std::fmax(-32768.0, std::fmin(32767.0, scaled)));
@@ -68,7 +111,7 @@ void toneFrameAt(double t, std::uint32_t& seed, double& left, double& right) {
 int main(int argc, char** argv) {
   const std::string length = argc > 1 ? argv[1] : "5";
   const std::string name = argc > 2 ? argv[2] : "sample.wav";
-  const bool toneWithNoise = argc > 3 && std::string(argv[3]) == "tone";
+  const std::string kind = argc > 3 ? argv[3] : "music";
   // The data size must fit the header's signed 32-bit field: "max" is its largest even size.
   const double seconds = std::atof(length.c_str());
   const std::int64_t samples = length == "max" ? 1073741823 : static_cast<std::int64_t>(seconds * sampleRate) * channelCount;
@@ -87,7 +130,15 @@ int main(int argc, char** argv) {
     const double t = static_cast<double>(written / channelCount) / sampleRate;
     double left = 0.0;
     double right = 0.0;
-    toneWithNoise ? toneFrameAt(t, seed, left, right) : frameAt(t, left, right);
+    if (kind == "tone") {
+      toneFrameAt(t, seed, left, right);
+    } else if (kind == "dense") {
+      denseFrameAt(t, seed, left, right);
+    } else if (kind == "speech") {
+      left = right = speechAt(t);
+    } else {
+      frameAt(t, left, right);
+    }
     for (const double value : {left, right}) {
       if (written < samples) {  // "max" ends with half a frame
         const auto sample = static_cast<std::uint16_t>(toSample(value));
