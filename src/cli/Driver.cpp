@@ -128,6 +128,11 @@ void runCommandLine(int argc, char** argv) {
     std::cout << "Exception " << e.what() << std::endl;
     status = exitFileFailure;
   }
+  // A failure's lines that reached no reader end the process as any other lost line does.
+  std::cout.flush();
+  if (consoleClosed()) {
+    endByBrokenPipe();
+  }
   endProcess(status);
 }
 

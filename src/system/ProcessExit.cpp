@@ -25,16 +25,22 @@ void ignoreBrokenPipes() {
 
 // A pipe (or socket) whose reader has gone reports an error condition to poll; a file, a terminal
 // or a closed descriptor does not.
-void checkConsole() {
+bool consoleClosed() {
 #ifndef _WIN32
   if (!pipesWatched || std::cout.good()) {
-    return;
+    return false;
   }
   pollfd console{STDOUT_FILENO, POLLOUT, 0};
-  if (poll(&console, 1, 0) == 1 && (console.revents & POLLERR) != 0) {
+  return poll(&console, 1, 0) == 1 && (console.revents & POLLERR) != 0;
+#else
+  return false;
+#endif
+}
+
+void checkConsole() {
+  if (consoleClosed()) {
     throw ConsoleClosed{};
   }
-#endif
 }
 
 void endByBrokenPipe() {

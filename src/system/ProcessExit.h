@@ -32,7 +32,9 @@ struct ConsoleClosed {};
 // Ignores SIGPIPE from here on, remembering whether it was ignored already (then a console whose
 // reader has gone is ignored too, as it always was).
 void ignoreBrokenPipes();
-// Throws ConsoleClosed when a write to standard output failed because its reader has gone.
+// Whether a write to standard output failed because its reader has gone.
+bool consoleClosed();
+// Throws ConsoleClosed when it has.
 void checkConsole();
 // Ends the process by SIGPIPE, its default action restored.
 [[noreturn]] void endByBrokenPipe();

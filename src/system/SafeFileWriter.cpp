@@ -13,7 +13,13 @@ constexpr const char* cannotWrite = "Error writing buffer!";
 
 SafeFileWriter::SafeFileWriter(const std::string& name) : target(pathOf(name)) {}
 
-SafeFileWriter::~SafeFileWriter() { discard(); }
+// A pipe that was never written is closed once, so that a reader waiting on it sees its end.
+SafeFileWriter::~SafeFileWriter() {
+  discard();
+  if (!committed && plan.method == SaveMethod::inPlace) {
+    files::releaseReaders(target);
+  }
+}
 
 // A replacement takes the target's owner, group and permissions before any byte is written; where
 // it cannot, the target is written in place instead.
@@ -24,7 +30,7 @@ bool SafeFileWriter::open() {
     return false;
   }
   const bool forRename = plan.method == SaveMethod::replace;
-  const std::filesystem::path folder = target.parent_path().empty() ? "." : target.parent_path();
+  const std::filesystem::path folder = forRename ? files::folderOf(target) : files::folderOfFile(target);
   spool = files::createSpool(plan.spoolBeside ? folder : std::filesystem::path(),
                              nameOf(target.filename()), forRename, !facts.exists);
   if (forRename && facts.exists && (spool.descriptor < 0 || !files::takeIdentity(spool, target))) {
@@ -58,18 +64,27 @@ bool SafeFileWriter::write(const unsigned char* bytes, std::size_t count) {
 std::string SafeFileWriter::commit() {
   if (plan.method == SaveMethod::replace) {
     switch (files::renameOver(spool, target)) {
-      case files::Outcome::done: return "";
+      case files::Outcome::done: committed = true; return "";
       case files::Outcome::refused: return copyIntoTarget();
-      case files::Outcome::failed: discard(); return cannotWrite;
+      case files::Outcome::failed: discard(); committed = true; return cannotWrite;
     }
   }
   return copyIntoTarget();
 }
 
+// A write to the target that fails says which part of the file it lacks, as a direct save did.
 std::string SafeFileWriter::copyIntoTarget() {
-  const files::Outcome copied = files::copyInto(spool, writtenBytes, target, plan.method);
+  const files::Copy copy = files::copyInto(spool, writtenBytes, target, plan.method);
   discard();
-  return copied == files::Outcome::done ? "" : copied == files::Outcome::refused ? cannotOpen : cannotWrite;
+  committed = true;
+  switch (copy.outcome) {
+    case files::Outcome::done: return "";
+    case files::Outcome::refused: return cannotOpen;
+    case files::Outcome::failed: break;
+  }
+  return copy.targetTook < 0 || copy.targetTook >= 44 ? cannotWrite
+         : copy.targetTook < 36                      ? "Error writing wav!"
+                                                     : "Error writing chk!";
 }
 
 void SafeFileWriter::discard() { files::closeSpool(spool); }

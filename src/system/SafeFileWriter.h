@@ -40,6 +40,7 @@ class SafeFileWriter {
   files::Spool spool;
   std::int64_t writtenBytes = 0;  // bytes written so far: where the next write begins
   std::int64_t handedToDisk = 0;  // bytes whose write-back has been started
+  bool committed = false;         // the commit was tried
 };
 
 }  // namespace velmora

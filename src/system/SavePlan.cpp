@@ -29,11 +29,12 @@ SaveMethod methodFor(const TargetFacts& f) {
 
 }  // namespace
 
-// A spool beside the target stays on its file system, which a rename needs; one for a device, a
-// pipe or a folder that takes no new names goes to the system's temporary folder.
+// A spool beside the target stays on its file system, which a rename needs, and an in-place copy
+// finds out there whether the file fits before it overwrites a byte; one for a device, a pipe or a
+// folder that takes no new names goes to the system's temporary folder.
 SavePlan planSave(const TargetFacts& facts) {
   const SaveMethod method = methodFor(facts);
-  const bool besideFits = facts.folderWritable && (facts.regular || !facts.exists);
+  const bool besideFits = facts.fileFolderWritable && (facts.regular || !facts.exists);
   return {method, method == SaveMethod::replace || (method != SaveMethod::refuse && besideFits)};
 }
 

@@ -25,6 +25,7 @@ struct TargetFacts {
   bool writable = false;          // this process may open it for writing
   bool oneName = true;            // a single hard link
   bool folderWritable = false;    // the folder that holds the name takes new names
+  bool fileFolderWritable = false;  // so does the folder that holds the file the name leads to
   bool identityKeepable = false;  // a new file can be given the target's owner and group
   bool attributes = false;        // an access list or other attributes a new file would not have
 };
@@ -39,7 +40,9 @@ enum class SaveMethod {
 
 struct SavePlan {
   SaveMethod method = SaveMethod::refuse;
-  bool spoolBeside = false;  // the spool goes in the target's folder (else the system's temporary folder)
+  // The spool goes beside the target (else in the system's temporary folder): for a rename in the
+  // folder of the name, otherwise in the folder of the file the name leads to.
+  bool spoolBeside = false;
 };
 
 SavePlan planSave(const TargetFacts& facts);

@@ -14,6 +14,11 @@ namespace velmora::files {
 
 // What the save plan needs to know of the target named.
 TargetFacts factsAbout(const std::filesystem::path& target);
+// The folder that holds the name, and the one that holds the file it leads to, links followed.
+std::filesystem::path folderOf(const std::filesystem::path& target);
+std::filesystem::path folderOfFile(const std::filesystem::path& target);
+// TMPDIR where it names a folder, else the system's own temporary folder.
+std::filesystem::path temporaryFolder();
 
 // A file open for reading and writing. It has no name where the system allows (name empty), and
 // nothing can then leave it behind; a named one is registered with TemporaryFiles.
@@ -41,8 +46,16 @@ enum class Outcome { done, refused, failed };
 // replaced, as for a file mounted over it, and the spool is still there to be copied instead).
 Outcome renameOver(Spool& spool, const std::filesystem::path& target);
 // Writes the spool's first length bytes into the target as it stands (refused: it cannot be
-// opened), or to standard output; a regular target gets that length and reaches the disk.
-Outcome copyInto(const Spool& spool, std::int64_t length, const std::filesystem::path& target, SaveMethod method);
+// opened), or to standard output. A regular target first gets room for them on its disk (where
+// there is none, it is left as it was), is written with interruptions held, gets that length and
+// reaches the disk. targetTook: the bytes the target took before a write to it failed, or -1.
+struct Copy {
+  Outcome outcome = Outcome::failed;
+  std::int64_t targetTook = -1;
+};
+Copy copyInto(const Spool& spool, std::int64_t length, const std::filesystem::path& target, SaveMethod method);
+// A pipe named as the target that was never written: a reader waiting on it sees its end.
+void releaseReaders(const std::filesystem::path& target);
 
 // A hidden name for a spool beside the target, unique per call: "." + name + "." + 8 characters +
 // ".tmp", the part taken from the target's name shortened so that the whole stays within the 255

@@ -19,8 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path folderOf(const fs::path& p) { return p.parent_path().empty() ? fs::path(".") : p.parent_path(); }
-
 bool isStandardOutput(const struct stat& target) {
   struct stat out {};
   return fstat(STDOUT_FILENO, &out) == 0 && out.st_dev == target.st_dev && out.st_ino == target.st_ino;
@@ -120,22 +118,53 @@ bool giveName(Spool& spool, const fs::path& target) {
 // Whether an unnamed file can be given a name when it is finished.
 bool canNameLater() { return ::access("/proc/self/fd", X_OK) == 0 || geteuid() == 0; }
 
-bool copyBytes(int from, int to, std::int64_t length) {
+// Copies the first length bytes of from to to: the two headers (36 and 8 bytes) and then the
+// samples in writes of their own, so that a failed write says which part the target lacks, as a
+// direct save would. targetTook: where the write that failed began, or -1.
+bool copyBytes(int from, int to, std::int64_t length, std::int64_t& targetTook) {
   if (::lseek(from, 0, SEEK_SET) != 0) {
     return false;
   }
   std::vector<unsigned char> buffer(std::size_t{1} << 20);
-  while (length > 0) {
-    const ssize_t n = ::read(from, buffer.data(), static_cast<std::size_t>(std::min<std::int64_t>(length, 1 << 20)));
-    if (n <= 0 || !writeAll(to, buffer.data(), static_cast<std::size_t>(n))) {
+  for (std::int64_t at = 0; at < length;) {
+    const std::int64_t piece = at < 36 ? 36 - at : at < 44 ? 44 - at : std::int64_t{1} << 20;
+    const ssize_t n = ::read(from, buffer.data(), static_cast<std::size_t>(std::min(length - at, piece)));
+    if (n <= 0) {
       return false;
     }
-    length -= n;
+    if (!writeAll(to, buffer.data(), static_cast<std::size_t>(n))) {
+      targetTook = at;
+      return false;
+    }
+    at += n;
   }
   return true;
 }
 
+// Room for length bytes on the target's disk before any byte of it is overwritten; a file system
+// that cannot reserve room says so, and the copy goes ahead as any write would.
+bool reserve(int descriptor, std::int64_t length) {
+  if (length == 0 || ::fallocate(descriptor, FALLOC_FL_KEEP_SIZE, 0, length) == 0) {
+    return true;
+  }
+  return errno == EOPNOTSUPP || errno == ENOSYS || errno == EINVAL;
+}
+
 }  // namespace
+
+fs::path folderOf(const fs::path& target) { return target.parent_path().empty() ? fs::path(".") : target.parent_path(); }
+
+fs::path folderOfFile(const fs::path& target) {
+  std::error_code error;
+  const fs::path file = fs::weakly_canonical(target, error);
+  return error ? folderOf(target) : folderOf(file);
+}
+
+fs::path temporaryFolder() {
+  std::error_code error;
+  const fs::path folder = fs::temp_directory_path(error);
+  return error || folder.empty() ? fs::path("/tmp") : folder;
+}
 
 TargetFacts factsAbout(const fs::path& target) {
   TargetFacts facts;
@@ -146,6 +175,7 @@ TargetFacts factsAbout(const fs::path& target) {
   struct stat link {};
   facts.throughLink = lstat(target.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
   facts.folderWritable = faccessat(AT_FDCWD, folderOf(target).c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+  facts.fileFolderWritable = faccessat(AT_FDCWD, folderOfFile(target).c_str(), W_OK | X_OK, AT_EACCESS) == 0;
   struct stat file {};
   if (stat(target.c_str(), &file) != 0) {
     facts.unreachable = errno != ENOENT;
@@ -163,8 +193,7 @@ TargetFacts factsAbout(const fs::path& target) {
 }
 
 Spool createSpool(const fs::path& folder, const std::string& targetName, bool forRename, bool newFile) {
-  std::error_code ignored;
-  const fs::path where = folder.empty() ? fs::temp_directory_path(ignored) : folder;
+  const fs::path where = folder.empty() ? temporaryFolder() : folder;
   const mode_t mode = newFile ? 0666 : 0600;  // a new file's narrowed by the umask, as for any new file
   const int unnamed = forRename && !canNameLater() ? -1 : ::open(where.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
   if (unnamed >= 0) {
@@ -237,24 +266,42 @@ Outcome renameOver(Spool& spool, const fs::path& target) {
   return spool.descriptor >= 0 ? Outcome::refused : Outcome::failed;
 }
 
-Outcome copyInto(const Spool& spool, std::int64_t length, const fs::path& target, SaveMethod method) {
+Copy copyInto(const Spool& spool, std::int64_t length, const fs::path& target, SaveMethod method) {
   std::cout.flush();
   const int create = method == SaveMethod::createThrough ? O_CREAT : 0;
   const int to = method == SaveMethod::standardOutput
                      ? STDOUT_FILENO
                      : ::open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | create, 0666);
   if (to < 0) {
-    return Outcome::refused;
+    return {Outcome::refused};
   }
-  bool copied = copyBytes(spool.descriptor, to, length);
-  struct stat written {};
-  if (method != SaveMethod::standardOutput && fstat(to, &written) == 0 && S_ISREG(written.st_mode)) {
-    copied = copied && ::ftruncate(to, length) == 0 && ::fsync(to) == 0;
+  struct stat file {};
+  const bool regular = method != SaveMethod::standardOutput && fstat(to, &file) == 0 && S_ISREG(file.st_mode);
+  Copy copy;
+  const auto write = [&] {
+    const bool done = copyBytes(spool.descriptor, to, length, copy.targetTook) &&
+                      (!regular || (::ftruncate(to, length) == 0 && ::fsync(to) == 0));
+    copy.outcome = done ? Outcome::done : Outcome::failed;
+  };
+  if (!regular) {
+    write();  // a pipe may wait for its reader: an interruption ends it at any moment
+  } else if (reserve(to, length)) {
+    TemporaryFiles::holdInterruptions(write);
   }
-  if (to != STDOUT_FILENO) {
-    copied = ::close(to) == 0 && copied;
+  if (to != STDOUT_FILENO && ::close(to) != 0) {
+    copy.outcome = Outcome::failed;
   }
-  return copied ? Outcome::done : Outcome::failed;
+  return copy;
+}
+
+void releaseReaders(const fs::path& target) {
+  struct stat file {};
+  if (stat(target.c_str(), &file) == 0 && S_ISFIFO(file.st_mode)) {
+    const int end = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (end >= 0) {
+      ::close(end);
+    }
+  }
 }
 
 void closeSpool(Spool& spool) {

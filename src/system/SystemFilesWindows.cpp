@@ -15,22 +15,38 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool copyBytes(int from, int to, std::int64_t length) {
+// The two headers and then the samples in writes of their own, as on other systems.
+bool copyBytes(int from, int to, std::int64_t length, std::int64_t& targetTook) {
   if (_lseeki64(from, 0, SEEK_SET) != 0) {
     return false;
   }
   std::vector<unsigned char> buffer(std::size_t{1} << 20);
-  while (length > 0) {
-    const int n = _read(from, buffer.data(), static_cast<unsigned>(std::min<std::int64_t>(length, 1 << 20)));
-    if (n <= 0 || !writeAll(to, buffer.data(), static_cast<std::size_t>(n))) {
+  for (std::int64_t at = 0; at < length;) {
+    const std::int64_t piece = at < 36 ? 36 - at : at < 44 ? 44 - at : std::int64_t{1} << 20;
+    const int n = _read(from, buffer.data(), static_cast<unsigned>(std::min(length - at, piece)));
+    if (n <= 0) {
       return false;
     }
-    length -= n;
+    if (!writeAll(to, buffer.data(), static_cast<std::size_t>(n))) {
+      targetTook = at;
+      return false;
+    }
+    at += n;
   }
   return true;
 }
 
 }  // namespace
+
+fs::path folderOf(const fs::path& target) { return target.parent_path().empty() ? fs::path(".") : target.parent_path(); }
+
+fs::path folderOfFile(const fs::path& target) { return folderOf(target); }
+
+fs::path temporaryFolder() {
+  std::error_code error;
+  const fs::path folder = fs::temp_directory_path(error);
+  return error || folder.empty() ? fs::path(".") : folder;
+}
 
 // Windows has no links to follow for a save, no owners to keep and no way to ask whether a folder
 // takes new names short of trying: the spool's creation tells.
@@ -40,8 +56,8 @@ TargetFacts factsAbout(const fs::path& target) {
   std::error_code error;
   const fs::file_status status = fs::status(target, error);
   facts.unreachable = error && !fs::exists(status) && status.type() != fs::file_type::not_found;
-  const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
-  facts.folderWritable = fs::is_directory(folder, error);
+  facts.folderWritable = fs::is_directory(folderOf(target), error);
+  facts.fileFolderWritable = facts.folderWritable;
   facts.exists = fs::exists(status);
   facts.folder = fs::is_directory(status);
   facts.regular = fs::is_regular_file(status);
@@ -53,8 +69,7 @@ TargetFacts factsAbout(const fs::path& target) {
 // A spool to be renamed is named and registered; any other is deleted by the system when closed,
 // however the process ends.
 Spool createSpool(const fs::path& folder, const std::string& targetName, bool forRename, bool) {
-  std::error_code ignored;
-  const fs::path where = folder.empty() ? fs::temp_directory_path(ignored) : folder;
+  const fs::path where = folder.empty() ? temporaryFolder() : folder;
   Spool spool;
   for (int attempt = 0; attempt < 16 && spool.descriptor < 0; ++attempt) {
     const fs::path candidate = where / pathOf(temporaryName(targetName));
@@ -117,20 +132,28 @@ Outcome renameOver(Spool& spool, const fs::path& target) {
   return spool.descriptor >= 0 ? Outcome::refused : Outcome::failed;
 }
 
-Outcome copyInto(const Spool& spool, std::int64_t length, const fs::path& target, SaveMethod method) {
+Copy copyInto(const Spool& spool, std::int64_t length, const fs::path& target, SaveMethod method) {
   std::cout.flush();
   const int create = method == SaveMethod::createThrough ? _O_CREAT : 0;
   const int to = _wopen(target.c_str(), _O_WRONLY | _O_BINARY | create, _S_IREAD | _S_IWRITE);
   if (to < 0) {
-    return Outcome::refused;
+    return {Outcome::refused};
   }
-  bool copied = copyBytes(spool.descriptor, to, length);
   std::error_code error;
-  if (fs::is_regular_file(target, error)) {
-    copied = copied && _chsize_s(to, length) == 0 && _commit(to) == 0;
+  const bool regular = fs::is_regular_file(target, error);
+  Copy copy;
+  TemporaryFiles::holdInterruptions([&] {
+    const bool done = copyBytes(spool.descriptor, to, length, copy.targetTook) &&
+                      (!regular || (_chsize_s(to, length) == 0 && _commit(to) == 0));
+    copy.outcome = done ? Outcome::done : Outcome::failed;
+  });
+  if (_close(to) != 0) {
+    copy.outcome = Outcome::failed;
   }
-  return _close(to) == 0 && copied ? Outcome::done : Outcome::failed;
+  return copy;
 }
+
+void releaseReaders(const fs::path&) {}
 
 void closeSpool(Spool& spool) {
   if (spool.descriptor >= 0) {

@@ -77,6 +77,16 @@ void waitForInterruptions() {
     raise(signal);
   }
 }
+
+// Where no thread waits for them: the same in a handler. The registry only changes with the
+// interruptions blocked in the thread that changes it, the only thread there is then.
+void removeAndRaise(int signal) {
+  for (const fs::path& path : registry().alive) {
+    unlink(path.c_str());
+  }
+  std::signal(signal, SIG_DFL);
+  raise(signal);
+}
 #endif
 
 }  // namespace
@@ -97,18 +107,18 @@ void TemporaryFiles::watchInterruptions() {
   try {
     std::thread(waitForInterruptions).detach();
   } catch (const std::system_error&) {
-    pthread_sigmask(SIG_UNBLOCK, &watched, nullptr);  // no thread to wait for them: default actions
+    for (const int signal : interruptions) {
+      if (sigismember(&watched, signal) == 1) {
+        std::signal(signal, removeAndRaise);
+      }
+    }
+    pthread_sigmask(SIG_UNBLOCK, &watched, nullptr);
   }
 #endif
 }
 
 void TemporaryFiles::changeUnderLock(const fs::path& path, bool alive, const std::function<bool()>& change) {
-#ifndef _WIN32
-  sigset_t before;
-  pthread_sigmask(SIG_BLOCK, &watched, &before);  // already blocked where the watcher runs
-#endif
-  {
-    const std::lock_guard held(registry().lock);
+  holdInterruptions([&] {
     const bool done = change();
     std::vector<fs::path>& paths = registry().alive;
     if (done && alive) {
@@ -116,6 +126,19 @@ void TemporaryFiles::changeUnderLock(const fs::path& path, bool alive, const std
     } else if (done) {
       paths.erase(std::remove(paths.begin(), paths.end(), path), paths.end());
     }
+  });
+}
+
+// The watcher takes the lock before it removes the files and raises the signal; a handler cannot
+// run in a thread that blocks the signals.
+void TemporaryFiles::holdInterruptions(const std::function<void()>& work) {
+#ifndef _WIN32
+  sigset_t before;
+  pthread_sigmask(SIG_BLOCK, &watched, &before);  // already blocked where the watcher runs
+#endif
+  {
+    const std::lock_guard held(registry().lock);
+    work();
   }
 #ifndef _WIN32
   pthread_sigmask(SIG_SETMASK, &before, nullptr);

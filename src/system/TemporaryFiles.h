@@ -11,9 +11,10 @@
 // temporary file happen under the registry's lock, so an interruption never sees a half-done one.
 //
 // On POSIX systems the interruptions are blocked in every thread and one thread waits for them.
-// Where no thread can be started (a process limit), they keep their default action, and each
-// change under the lock is made with them blocked in the thread that makes it. On Windows a
-// console control handler raises a flag that each save checks between two writes.
+// Where no thread can be started (a process limit), a handler removes the files instead, and each
+// change under the lock is made with the interruptions blocked in the thread that makes it, which
+// is then the only one. On Windows a console control handler raises a flag that each save checks
+// between two writes.
 
 namespace velmora {
 
@@ -26,6 +27,9 @@ class TemporaryFiles {
   // Runs change (which creates, names, renames or removes a temporary file) under the lock; when
   // it succeeds, records path as alive when alive is set, or forgets it.
   static void changeUnderLock(const std::filesystem::path& path, bool alive, const std::function<bool()>& change);
+  // Runs work with interruptions held until it is done: a target written in place is then the
+  // previous file or the complete new one whenever the process ends by one.
+  static void holdInterruptions(const std::function<void()>& work);
 
 #ifdef _WIN32
   // Whether an interruption waits for the saves to remove their files.

@@ -176,6 +176,7 @@ TEST(WavWriter, SavesKeepWhatMakesTheTargetWhatItIs) {
          device >= 0 ? close(device) : unlink(null.c_str());
          return null;
        }, "", {"null"}},
+      {"a device that takes nothing", [](const TempDir&) { return fs::path("/dev/full"); }, "Error writing wav!", {}},
       {"a name of 256 bytes", [](const TempDir& d) { return d / std::string(256, 'n'); }, "I/O error", {}},
       {"250 bytes, two to a character", [&](const TempDir& d) { return d / accents; }, "", {accents}, accents},
       {"250 bytes that are no characters", [&](const TempDir& d) { return d / bare; }, "", {bare}, bare},
@@ -259,7 +260,7 @@ TEST(WavWriter, EveryFailingSystemCallKeepsThePreviousFileOrFindsAnotherWay) {
       {"out.wav", {crossDevice, {"open", "out.wav", EACCES}}, "I/O error", false},
       {"out.wav", {crossDevice, {"lseek", ".tmp", EIO}}, buffer, false},
       {"out.wav", {crossDevice, {"read", ".tmp", EIO}}, buffer, false},
-      {"out.wav", {crossDevice, {"write", "out.wav", ENOSPC}}, buffer, false},
+      {"out.wav", {crossDevice, {"write", "out.wav", ENOSPC}}, "Error writing wav!", false},
       {"out.wav", {crossDevice, {"ftruncate", "out.wav", EIO}}, buffer, true},
       {"out.wav", {{"open", "folder", EACCES, 1}}, "", true},
       {"link.wav", {{"write", spool, ENOSPC, 2}}, buffer, false},
@@ -309,7 +310,10 @@ TEST(WavWriter, PipesAndMountedFilesAreWrittenInPlace) {
   ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
   Bytes received;
   std::thread reader([&] { received = readFile(dir / "pipe"); });
+  const std::string temporary = std::getenv("TMPDIR") != nullptr ? std::getenv("TMPDIR") : "";
+  setenv("TMPDIR", (dir / "missing").c_str(), 1);  // its spool then goes to the system's own folder
   EXPECT_EQ(save(dir / "pipe", {7, 8}), "");
+  temporary.empty() ? unsetenv("TMPDIR") : setenv("TMPDIR", temporary.c_str(), 1);
   reader.join();
   EXPECT_EQ(received, expected);
   EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"pipe"});

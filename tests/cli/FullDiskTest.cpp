@@ -10,6 +10,8 @@
 namespace velmora::test {
 namespace {
 
+namespace fs = std::filesystem;
+
 void expectFailedSave(const TempDir& dir, const RunResult& result, const std::string& out, const Bytes& previous) {
   EXPECT_EQ(result.out, out);
   EXPECT_EQ(result.status, 255);
@@ -39,19 +41,35 @@ TEST(FullDisk, AFailedSaveReportsItKeepsThePreviousOutputAndLeavesNoTemporaryFil
   }
 }
 
-// A real full file system (a 256 KiB tmpfs), which also reaches the Windows program under Wine.
-TEST(FullDisk, AFullFileSystemFailsTheSaveTheSameWay) {
+// A real full file system (a 256 KiB tmpfs), which also reaches the Windows program under Wine:
+// a spool that does not fit fails the save; so does a file written in place through a link whose
+// spool fits but which itself would not, before a byte of it is overwritten.
+TEST(FullDisk, AFullFileSystemFailsTheSaveBeforeTheTargetIsTouched) {
   const TempDir dir;
-  if (mount("tmpfs", dir.path().c_str(), "tmpfs", 0, "size=256k") != 0) {
+  const fs::path disk = dir / "disk";
+  fs::create_directory(disk);
+  if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=256k") != 0) {
     GTEST_SKIP() << "cannot mount a tmpfs (it needs root): " << std::strerror(errno);
   }
-  writeFile(dir / "in.wav", wavBytes({}, pcm16(std::vector<int>(100000, 1000))));
-  const Bytes previous(1000, 42);
-  writeFile(dir / "out.wav", previous);
-  const RunResult result = runProgram(dir.path(), {"-b", "in.wav"});
-  EXPECT_TRUE(result.out.ends_with("@i=49999 outa=2600 outb=2600 n=50000\nError writing buffer!\n")) << result.out;
-  expectFailedSave(dir, result, result.out, previous);
-  umount(dir.path().c_str());
+  writeFile(disk / "out.wav", Bytes(1000, 42));
+  writeFile(disk / "t.wav", Bytes(10000, 42));
+  if (!programUnderTest().windows) {
+    fs::create_symlink("t.wav", disk / "link.wav");
+  }
+  for (const auto& [samples, target] : {std::pair{150000, "disk/out.wav"}, {75000, "disk/link.wav"}}) {
+    if (programUnderTest().windows && std::string(target) == "disk/link.wav") {
+      continue;
+    }
+    writeFile(dir / "in.wav", wavBytes({}, pcm16(std::vector<int>(static_cast<std::size_t>(samples), 1000))));
+    const RunResult result = runProgram(dir.path(), {"-b", "-o", target, "in.wav"});
+    EXPECT_TRUE(result.out.ends_with("outa=2600 outb=2600 n=" + std::to_string(samples / 2) + "\nError writing buffer!\n"))
+        << result.out.substr(result.out.size() - 200);
+    EXPECT_EQ(result.status, 255);
+  }
+  EXPECT_EQ(readFile(disk / "out.wav"), Bytes(1000, 42));
+  EXPECT_EQ(readFile(disk / "t.wav"), Bytes(10000, 42));
+  EXPECT_EQ(namesIn(disk).size(), programUnderTest().windows ? 2u : 3u);
+  umount(disk.c_str());
 }
 
 }  // namespace

@@ -55,6 +55,23 @@ TEST(InterruptedSave, LeavesThePreviousOutputOrTheCompleteNewOne) {
   }
   EXPECT_GT(interrupted, 0);
 
+  // A target written in place through a link, interrupted once its copy has begun: the copy ends
+  // before the signal does.
+  writeFile(dir / "t.wav", previous);
+  std::filesystem::create_symlink("t.wav", dir / "link.wav");
+  for (const int signal : {SIGINT, SIGTERM}) {
+    writeFile(dir / "t.wav", previous);
+    RunningProgram program(dir.path(), {"-b", "-o", "link.wav", "in.wav"});
+    while (program.isRunning() && std::filesystem::file_size(dir / "t.wav") == previous.size()) {
+      std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+    kill(program.pid(), signal);
+    EXPECT_EQ(program.finish().status, -signal);
+    EXPECT_TRUE(readFile(dir / "t.wav") == complete);
+  }
+  std::filesystem::remove(dir / "link.wav");
+  std::filesystem::remove(dir / "t.wav");
+
   // A console whose reader leaves after three lines, as `| head -3`: the run ends by SIGPIPE as an
   // unhandled write would end it, or completes; the folder holds the previous file or the new one.
   for (int run = 0; run < 4; ++run) {

@@ -11,7 +11,7 @@ namespace {
 TEST(SavePlan, OnlyAFileWhoseIdentitySurvivesARenameIsReplaced) {
   using enum SaveMethod;
   const TargetFacts plain{.exists = true, .regular = true, .writable = true, .folderWritable = true,
-                          .identityKeepable = true};
+                          .fileFolderWritable = true, .identityKeepable = true};
   const auto with = [&plain](auto change) {
     TargetFacts facts = plain;
     change(facts);
@@ -19,11 +19,11 @@ TEST(SavePlan, OnlyAFileWhoseIdentitySurvivesARenameIsReplaced) {
   };
   const std::vector<std::tuple<std::string, TargetFacts, SaveMethod, bool>> cases = {
       {"a plain file", plain, replace, true},
-      {"a new file", {.folderWritable = true}, replace, true},
+      {"a new file", {.folderWritable = true, .fileFolderWritable = true}, replace, true},
       {"a new file in a closed folder", {}, refuse, false},
       {"a folder's name", {.named = false, .folderWritable = true}, refuse, false},
-      {"a link loop", {.unreachable = true, .folderWritable = true}, refuse, false},
-      {"a link to a file not yet there", {.throughLink = true, .folderWritable = true}, createThrough, true},
+      {"a link loop", {.unreachable = true, .folderWritable = true, .fileFolderWritable = true}, refuse, false},
+      {"a link to a file not yet there", {.throughLink = true, .fileFolderWritable = true}, createThrough, true},
       {"a link to a file not yet there in a closed folder", {.throughLink = true}, createThrough, false},
       {"a folder", with([](TargetFacts& f) { f.folder = true, f.regular = false; }), refuse, false},
       {"a pipe or a device", with([](TargetFacts& f) { f.regular = false; }), inPlace, false},
@@ -34,7 +34,9 @@ TEST(SavePlan, OnlyAFileWhoseIdentitySurvivesARenameIsReplaced) {
       {"a file of two names", with([](TargetFacts& f) { f.oneName = false; }), inPlace, true},
       {"another user's file", with([](TargetFacts& f) { f.identityKeepable = false; }), inPlace, true},
       {"a file with an access list", with([](TargetFacts& f) { f.attributes = true; }), inPlace, true},
-      {"a file in a closed folder", with([](TargetFacts& f) { f.folderWritable = false; }), inPlace, false},
+      {"a file in a closed folder", with([](TargetFacts& f) { f.folderWritable = f.fileFolderWritable = false; }), inPlace, false},
+      {"a link to a file in a closed folder", with([](TargetFacts& f) { f.throughLink = true, f.fileFolderWritable = false; }),
+       inPlace, false},
   };
   for (const auto& [what, facts, method, beside] : cases) {
     const SavePlan plan = planSave(facts);
