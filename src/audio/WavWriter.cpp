@@ -1,6 +1,7 @@
 #include "audio/WavWriter.h"
 
 #include <algorithm>
+#include <bit>
 
 #include "audio/WavHeader.h"
 #include "system/ProcessExit.h"
@@ -30,10 +31,18 @@ std::size_t WavWriter::encode(const double* samples, std::size_t n, int bits, un
     }
     return n;
   }
-  for (std::size_t i = 0; i < n; ++i) {
-    const auto value = static_cast<std::uint16_t>(static_cast<std::int16_t>(clamped(samples[i], -32768.0, 32767.0)));
-    out[2 * i] = static_cast<unsigned char>(value);
-    out[2 * i + 1] = static_cast<unsigned char>(value >> 8);
+  if constexpr (std::endian::native == std::endian::little) {
+    // The host's own 16-bit integers are the file's bytes: whole vectors of them are stored at once.
+    std::int16_t* values = reinterpret_cast<std::int16_t*>(out);
+    for (std::size_t i = 0; i < n; ++i) {
+      values[i] = static_cast<std::int16_t>(clamped(samples[i], -32768.0, 32767.0));
+    }
+  } else {
+    for (std::size_t i = 0; i < n; ++i) {
+      const auto value = static_cast<std::uint16_t>(static_cast<std::int16_t>(clamped(samples[i], -32768.0, 32767.0)));
+      out[2 * i] = static_cast<unsigned char>(value);
+      out[2 * i + 1] = static_cast<unsigned char>(value >> 8);
+    }
   }
   return 2 * n;
 }

@@ -9,6 +9,7 @@
 #include "dsp/BassBoost.h"
 #include "dsp/CompressorGain.h"
 #include "dsp/CompressorLevels.h"
+#include "dsp/CompressorSmoothing.h"
 #include "dsp/StageChain.h"
 #include "system/ProcessExit.h"
 
@@ -41,6 +42,7 @@ void AudioProcessor::applyCompressor(double threshold, double slope, double tla,
   const Compressor compressor({threshold, slope, tla, twnd, tatt, trel, truncate}, format.samplerate);
   join(std::make_unique<CompressorLevels>(compressor, format, sourceName, spareBlocks()),
        [this] { std::cout << "Compressing: " << sourceName << std::endl; }, nullptr);
+  join(std::make_unique<CompressorSmoothing>(compressor), nullptr, nullptr);
   join(std::make_unique<CompressorGain>(compressor), nullptr, nullptr);
   compressing = true;
 }

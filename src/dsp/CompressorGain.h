@@ -3,9 +3,9 @@
 #include "audio/Stage.h"
 #include "dsp/Compressor.h"
 
-// The compressor's smoothing and gain law as a stage: takes the blocks of pairs with their window
-// levels, smooths the levels (the one serial step), and hands on each pair times its gain, clamped
-// when asked, in the block it came in.
+// The compressor's gain law as a stage: takes the blocks of pairs with their smoothed levels and
+// hands on each pair times the gain of its level, clamped when asked, in the block it came in.
+// Every pair stands alone, so the loop vectorises.
 
 namespace velmora {
 
@@ -18,7 +18,6 @@ class CompressorGain : public Stage {
 
  private:
   Compressor compressor;
-  double level = 0.0;  // the smoothed level
 };
 
 }  // namespace velmora

@@ -82,9 +82,6 @@ void CompressorLevels::measure(std::int64_t first, std::int64_t count, double* b
     sum.slideTo(back, frontOf(i, back));
     levels[b] = sum.isExact() ? sum.value() : WindowSum::direct(input.at(back), back, sum.getFront());
   }
-  for (std::int64_t b = 0; b < count; ++b) {
-    levels[b] = compressor.detect(levels[b]);
-  }
   input.release(std::min(sum.getBack(), 2 * (last + 1)));
 }
 

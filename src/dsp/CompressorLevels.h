@@ -9,9 +9,9 @@
 #include "dsp/Compressor.h"
 #include "dsp/WindowSum.h"
 
-// The compressor's detector as a stage: takes the samples of a file as they arrive and hands on
-// blocks of pairs, each block its pairs' samples followed by the window level of each pair, as
-// soon as every sample of those windows has arrived. Pair i's window holds the terms m in
+// The compressor's window sums as a stage: takes the samples of a file as they arrive and hands on
+// blocks of pairs, each block its pairs' samples followed by the window sum of each pair, as soon
+// as every sample of those windows has arrived. Pair i's window holds the terms m in
 // [back, front), back = 2i + 2 + Ln, its front bounded by the window length, by the pairs not yet
 // finished (m < i + 2 + P) and by the end of the input (m + 1 < N); both ends only move forward,
 // so the windows are kept as a running sum, exact on the whole-number samples of a file.

@@ -66,7 +66,8 @@ TEST(InterruptedSave, LeavesThePreviousOutputOrTheCompleteNewOne) {
       std::this_thread::sleep_for(std::chrono::microseconds(100));
     }
     kill(program.pid(), signal);
-    EXPECT_EQ(program.finish().status, -signal);
+    const int status = program.finish().status;
+    EXPECT_TRUE(status == -signal || status == 0) << status;  // 0: it had ended by then
     EXPECT_TRUE(readFile(dir / "t.wav") == complete);
   }
   std::filesystem::remove(dir / "link.wav");

@@ -9,6 +9,7 @@
 #include "audio/BlockPool.h"
 #include "dsp/CompressorGain.h"
 #include "dsp/CompressorLevels.h"
+#include "dsp/CompressorSmoothing.h"
 #include "support/Reference.h"
 #include "support/TestSupport.h"
 
@@ -29,8 +30,9 @@ std::vector<double> compressed(const std::vector<double>& x, const CompressorSet
   BlockPool pool;
   const Compressor compressor(c, rate);
   CompressorLevels levels(compressor, {rate, 2, 16, static_cast<std::int32_t>(x.size())}, "in.wav", pool);
+  CompressorSmoothing smoothing(compressor);
   CompressorGain gain(compressor);
-  return throughStages({&levels, &gain}, x, blockSize);
+  return throughStages({&levels, &smoothing, &gain}, x, blockSize);
 }
 
 std::vector<double> randomSamples(std::size_t n, int low, int high, std::mt19937& random) {
