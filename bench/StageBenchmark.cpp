@@ -57,8 +57,7 @@ void count(benchmark::State& state) {
 void compressorLevels(benchmark::State& state) {
   const velmora::Compressor compressor({}, format.samplerate);
   for (auto _ : state) {
-    velmora::BlockPool pool;
-    velmora::CompressorLevels levels(compressor, format, "in.wav", pool);
+    velmora::CompressorLevels levels(compressor, format, "in.wav");
     Sink sink;
     runStage(state, levels, blocks, sink);
   }
@@ -116,8 +115,7 @@ int main(int argc, char** argv) {
   for (velmora::SampleBlock block; reader.readBlock(block);) {
     blocks.push_back(block);
   }
-  velmora::BlockPool pool;
-  velmora::CompressorLevels levels(velmora::Compressor({}, format.samplerate), format, "in.wav", pool);
+  velmora::CompressorLevels levels(velmora::Compressor({}, format.samplerate), format, "in.wav");
   Sink keep(&measured);
   for (const velmora::SampleBlock& block : blocks) {
     levels.step(velmora::SampleBlock(block), keep);

@@ -1,7 +1,6 @@
 #include "audio/AudioSignal.h"
 
 #include <algorithm>
-#include <utility>
 
 namespace velmora {
 
@@ -11,18 +10,13 @@ namespace {
 constexpr std::int64_t dropAtLeast = 1 << 14;
 }  // namespace
 
-void AudioSignal::append(SampleBlock&& block, BlockPool& pool) {
+void AudioSignal::append(const SampleBlock& block) {
   const std::int64_t released = std::min<std::int64_t>(keepFrom - heldStart, static_cast<std::int64_t>(held.size()));
   if (released >= dropAtLeast && 2 * released >= static_cast<std::int64_t>(held.size())) {
     held.erase(held.begin(), held.begin() + released);
     heldStart += released;
   }
-  if (held.empty()) {
-    std::swap(held, block);  // nothing to keep: the block itself is held, without a copy
-  } else {
-    held.insert(held.end(), block.begin(), block.end());
-  }
-  pool.giveBack(std::move(block));
+  held.insert(held.end(), block.begin(), block.end());
 }
 
 }  // namespace velmora

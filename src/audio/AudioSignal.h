@@ -3,7 +3,6 @@
 #include <cstdint>
 
 #include "audio/BlockGeometry.h"
-#include "audio/BlockPool.h"
 
 // The input audio of a stage that looks ahead: a sliding stretch of a stream of samples. Blocks
 // are appended as they arrive; samples are read by their index in the stream, and those that will
@@ -27,8 +26,8 @@ class AudioSignal {
   AudioSignal& operator=(const AudioSignal&) = delete;
   virtual ~AudioSignal() = default;
 
-  // Adds the block's samples after those held; the block goes back to pool.
-  void append(SampleBlock&& block, BlockPool& pool);
+  // Adds a copy of the block's samples after those held.
+  void append(const SampleBlock& block);
   // The index after the last sample that has arrived.
   std::int64_t end() const { return heldStart + static_cast<std::int64_t>(held.size()); }
   // Where the sample of that index is held, from the first not released to end(); valid until

@@ -14,11 +14,12 @@ using SampleBlock = std::vector<double>;
 
 // Samples the reader decodes at a time.
 inline constexpr std::size_t blockSamples = std::size_t{1} << 15;
-// Pairs in one block of the compressor's window levels: their two samples and their level each.
-inline constexpr std::size_t levelPairs = std::size_t{1} << 14;
+// The longest look-ahead and window, in samples together, that the compressor holds in memory
+// (2 MiB of samples, and as much again of blocks that wait for their windows); beyond, it reads the
+// samples of its windows again from the file. Windows this short also keep their sums below 2^53
+// quarters, so their running sums are always exact.
+inline constexpr std::int64_t heldWindowSamples = std::int64_t{1} << 18;
 // Blocks a queue between two threads holds before its producer waits.
 inline constexpr std::size_t queueBlocks = 4;
-// A stream this short fills no queue: threads would cost more than they give.
-inline constexpr std::int64_t shortStream = static_cast<std::int64_t>(queueBlocks * blockSamples);
 
 }  // namespace velmora

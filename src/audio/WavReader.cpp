@@ -41,9 +41,21 @@ std::int16_t sample16(const unsigned char* p) {
 
 }  // namespace
 
+void decodeSamples(const unsigned char* bytes, std::int64_t count, int bits, double* out) {
+  if (bits == 16) {
+    for (std::int64_t v = 0; v < count; ++v) {
+      out[v] = static_cast<double>(sample16(bytes + 2 * v));
+    }
+  } else {
+    for (std::int64_t v = 0; v < count; ++v) {
+      out[v] = static_cast<double>(bytes[v]);
+    }
+  }
+}
+
 WavReader::WavReader(std::istream& stream, std::int64_t length) : in(&stream), size(length) {}
 
-WavReader::WavReader(const std::string& filename) : in(&file) {
+WavReader::WavReader(const std::string& filename) : name(filename), in(&file) {
   std::error_code ignored;
   const std::filesystem::path path = pathOf(filename);
   if (std::filesystem::is_directory(path, ignored)) {
@@ -152,6 +164,7 @@ std::optional<std::string> WavReader::readHeader() {
   format.samplerate = static_cast<double>(header.nSamplesPerSec);
   format.channels = static_cast<std::int16_t>(header.nChannels);
   format.nosamples = chunk.chunkSize / (header.nBitsPerSample / 8);
+  dataStart = position;
   return std::nullopt;
 }
 
@@ -165,21 +178,15 @@ bool WavReader::readBlock(SampleBlock& block) {
   if (!readBytes(bytes.data(), count * width)) {
     throw Failure{"Can't read signal data\n", exitFileFailure};
   }
-  block.reserve(static_cast<std::size_t>(3 * blockSamples / 2));  // room for the compressor's levels
+  block.reserve(static_cast<std::size_t>(3 * blockSamples / 2));  // room for the compressor's sums
   block.resize(static_cast<std::size_t>(count));
-  double* out = block.data();
-  const unsigned char* b = bytes.data();
-  if (width == 2) {
-    for (std::int64_t v = 0; v < count; ++v) {
-      out[v] = static_cast<double>(sample16(b + 2 * v));
-    }
-  } else {
-    for (std::int64_t v = 0; v < count; ++v) {
-      out[v] = static_cast<double>(b[v]);
-    }
-  }
+  decodeSamples(bytes.data(), count, format.bitspersample, block.data());
   decoded += count;
   return true;
+}
+
+std::unique_ptr<SampleCursor> WavReader::cursor() const {
+  return std::make_unique<SampleCursor>(name, dataStart, format);
 }
 
 void WavReader::drain(BlockSink& next) {

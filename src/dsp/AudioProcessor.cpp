@@ -12,6 +12,7 @@
 #include "dsp/CompressorSmoothing.h"
 #include "dsp/StageChain.h"
 #include "system/ProcessExit.h"
+#include "system/Processors.h"
 
 namespace velmora {
 
@@ -24,13 +25,14 @@ BlockPool& spareBlocks() {
 }  // namespace
 
 AudioProcessor::AudioProcessor(const std::string& name, double& state) : sourceName(name), bassState(state) {
-  auto reader = std::make_unique<WavReader>(name);
-  if (const std::optional<std::string> failure = reader->readHeader()) {
+  auto file = std::make_unique<WavReader>(name);
+  if (const std::optional<std::string> failure = file->readHeader()) {
     throw Failure{*failure, exitFileFailure};
   }
-  format = reader->getFormat();
-  reader->useBlocksOf(spareBlocks());
-  join(std::move(reader), nullptr, [this] { std::cout << " Number of Samples = " << format.nosamples << std::endl; });
+  format = file->getFormat();
+  file->useBlocksOf(spareBlocks());
+  reader = file.get();
+  join(std::move(file), nullptr, [this] { std::cout << " Number of Samples = " << format.nosamples << std::endl; });
 }
 
 void AudioProcessor::join(std::unique_ptr<Stage> stage, std::function<void()> before, std::function<void()> after) {
@@ -40,7 +42,8 @@ void AudioProcessor::join(std::unique_ptr<Stage> stage, std::function<void()> be
 void AudioProcessor::applyCompressor(double threshold, double slope, double tla, double twnd, double tatt,
                                      double trel, bool truncate) {
   const Compressor compressor({threshold, slope, tla, twnd, tatt, trel, truncate}, format.samplerate);
-  join(std::make_unique<CompressorLevels>(compressor, format, sourceName, spareBlocks()),
+  const WavReader* source = reader;
+  join(std::make_unique<CompressorLevels>(compressor, format, sourceName, [source] { return source->cursor(); }),
        [this] { std::cout << "Compressing: " << sourceName << std::endl; }, nullptr);
   join(std::make_unique<CompressorSmoothing>(compressor), nullptr, nullptr);
   join(std::make_unique<CompressorGain>(compressor), nullptr, nullptr);
@@ -95,7 +98,7 @@ void AudioProcessor::saveOutput(const std::string& name) {
   for (const Entry& entry : entries) {
     chain.add(*entry.stage);
   }
-  chain.run(format.nosamples);
+  chain.run(usableProcessors());
   for (std::size_t stage = 0; stage < entries.size(); ++stage) {
     if (entries[stage].before) {
       entries[stage].before();

@@ -7,6 +7,7 @@
 
 #include "audio/AudioSignal.h"
 #include "audio/Stage.h"
+#include "audio/WavReader.h"
 #include "dsp/Compressor.h"
 
 // Ties one input file to the processing stages. It builds the chain as a list from what is asked
@@ -47,6 +48,7 @@ class AudioProcessor {
   void reportSave(const std::string& name, std::int64_t produced) const;
 
   std::string sourceName;
+  const WavReader* reader = nullptr;  // the first stage, which also reads the file again for long windows
   SignalFormat format;
   double& bassState;
   bool compressing = false;

@@ -8,34 +8,74 @@
 
 namespace velmora {
 
-CompressorLevels::CompressorLevels(const Compressor& c, const SignalFormat& format, std::string name, BlockPool& spare)
+namespace {
+
+static_assert(heldWindowSamples < (std::int64_t{1} << 21), "held windows must stay exact in doubles");
+
+// Four times the term of the samples m and m + 1, from a cursor.
+std::int64_t termAt(SampleCursor& cursor, std::int64_t m) {
+  const auto pairSum = static_cast<std::int64_t>(cursor.at(m)) + static_cast<std::int64_t>(cursor.at(m + 1));
+  return pairSum * pairSum;
+}
+
+}  // namespace
+
+CompressorLevels::CompressorLevels(const Compressor& c, const SignalFormat& format, std::string name, Cursors cursors,
+                                   std::int64_t heldSamples)
     : compressor(c),
       filename(std::move(name)),
-      pool(spare),
-      sum(2 + std::int64_t{c.lookahead()}),
       samples(format.nosamples),
       pairs(format.nosamples / 2),
       ln(c.lookahead()),
-      wn(c.window()) {}
-
-void CompressorLevels::step(SampleBlock&& block, BlockSink& next) {
-  input.append(std::move(block), pool);
-  handOnReady(next, false);
+      wn(c.window()),
+      sum(2 + std::int64_t{c.lookahead()}) {
+  if (cursors && ln + wn > heldSamples) {
+    backs = cursors();
+    fronts = cursors();
+    directs = cursors();
+  }
 }
 
-void CompressorLevels::drain(BlockSink& next) { handOnReady(next, true); }
+void CompressorLevels::step(SampleBlock&& block, BlockSink& next) {
+  if (!fronts) {
+    input.append(block);
+  }
+  keepPairs(std::move(block));
+  handOnReady(next);
+}
 
-void CompressorLevels::handOnReady(BlockSink& next, bool atEnd) {
-  while (nextPair < pairs) {
-    const std::int64_t count = std::min(static_cast<std::int64_t>(levelPairs), pairs - nextPair);
-    if ((!atEnd && count < static_cast<std::int64_t>(levelPairs)) || neededUntil(nextPair + count - 1) > input.end()) {
-      return;  // before the end, only full blocks; at an early end, the stages before report why
+void CompressorLevels::drain(BlockSink& next) { handOnReady(next); }
+
+void CompressorLevels::keepPairs(SampleBlock&& block) {
+  if (oddSample) {
+    block.insert(block.begin(), *oddSample);
+    oddSample.reset();
+  }
+  if (block.size() % 2 == 1) {
+    oddSample = block.back();
+    block.pop_back();
+  }
+  if (!block.empty()) {
+    waiting.push_back(std::move(block));
+  }
+}
+
+// Where the stream ends early, the blocks still waiting are dropped: the stages before report why.
+void CompressorLevels::handOnReady(BlockSink& next) {
+  while (!waiting.empty()) {
+    SampleBlock& block = waiting.front();
+    const auto count = static_cast<std::int64_t>(block.size() / 2);
+    if (!fronts && neededUntil(nextPair + count - 1) > input.end()) {
+      return;
     }
-    SampleBlock block = pool.take();
-    block.reserve(3 * levelPairs);
+    if (ln < 0 && wn > 0) {
+      failOnNegativeLookahead();
+    }
     block.resize(static_cast<std::size_t>(3 * count));
-    measure(nextPair, count, block.data());
+    double* sums = block.data() + 2 * count;
+    fronts ? measureFromFile(nextPair, count, sums) : measureHeld(nextPair, count, sums);
     next.put(std::move(block));
+    waiting.pop_front();
     nextPair += count;
   }
 }
@@ -44,7 +84,7 @@ std::int64_t CompressorLevels::frontOf(std::int64_t i, std::int64_t back) const 
   return std::min({back + wn, i + 2 + pairs, samples - 1});
 }
 
-// Each term m reads the samples m and m + 1; the pairs read their own two.
+// Each term m reads the samples m and m + 1.
 std::int64_t CompressorLevels::neededUntil(std::int64_t last) const {
   return std::max(2 * last + 2, frontOf(last, 2 * last + 2 + ln) + 1);
 }
@@ -60,29 +100,37 @@ void CompressorLevels::failOnNegativeLookahead() const {
 }
 
 // Windows of full length that move by one pair are all formed at once after the first pair of the
-// block, where every window of that length is exact in doubles. A window whose exact sum reaches
-// 2^53 quarters is summed directly instead.
-void CompressorLevels::measure(std::int64_t first, std::int64_t count, double* block) {
-  if (ln < 0 && wn > 0) {
-    failOnNegativeLookahead();
-  }
+// block.
+void CompressorLevels::measureHeld(std::int64_t first, std::int64_t count, double* sums) {
   const std::int64_t last = first + count - 1;
-  const std::int64_t from = std::max<std::int64_t>(0, std::min(sum.getBack(), 2 * first));
+  const std::int64_t from = std::max<std::int64_t>(0, sum.getBack());
   sum.readFrom(input.at(from), from);
-  std::copy_n(input.at(2 * first), 2 * count, block);
-  double* levels = block + 2 * count;
   const std::int64_t steadyUntil = std::min(pairs - ln - wn, (samples - 3 - ln - wn) / 2);
   for (std::int64_t b = 0; b < count; ++b) {
     const std::int64_t i = first + b;
     const std::int64_t back = 2 * i + 2 + ln;
-    if (b > 0 && wn > 0 && WindowSum::steadyIsExact(wn) && last <= steadyUntil && sum.getFront() == sum.getBack() + wn) {
-      sum.slideByPairs(count - b, levels + b);
+    if (b > 0 && wn > 0 && last <= steadyUntil && sum.getFront() == sum.getBack() + wn) {
+      sum.slideByPairs(count - b, sums + b);
       break;
     }
     sum.slideTo(back, frontOf(i, back));
-    levels[b] = sum.isExact() ? sum.value() : WindowSum::direct(input.at(back), back, sum.getFront());
+    sums[b] = sum.value();
   }
-  input.release(std::min(sum.getBack(), 2 * (last + 1)));
+  input.release(sum.getBack());
+}
+
+// Pair by pair, the terms that leave and enter read from the file; a window beyond 2^53 quarters
+// summed directly from it.
+void CompressorLevels::measureFromFile(std::int64_t first, std::int64_t count, double* sums) {
+  const auto leaving = [this](std::int64_t m) { return termAt(*backs, m); };
+  const auto entering = [this](std::int64_t m) { return termAt(*fronts, m); };
+  const auto sampleAt = [this](std::int64_t m) { return directs->at(m); };
+  for (std::int64_t b = 0; b < count; ++b) {
+    const std::int64_t i = first + b;
+    const std::int64_t back = 2 * i + 2 + ln;
+    sum.slideTo(back, frontOf(i, back), leaving, entering);
+    sums[b] = sum.isExact() ? sum.value() : WindowSum::direct(sampleAt, back, sum.getFront());
+  }
 }
 
 }  // namespace velmora

@@ -1,50 +1,70 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "audio/AudioSignal.h"
-#include "audio/BlockPool.h"
+#include "audio/SampleCursor.h"
 #include "audio/Stage.h"
 #include "dsp/Compressor.h"
 #include "dsp/WindowSum.h"
 
-// The compressor's window sums as a stage: takes the samples of a file as they arrive and hands on
-// blocks of pairs, each block its pairs' samples followed by the window sum of each pair, as soon
-// as every sample of those windows has arrived. Pair i's window holds the terms m in
-// [back, front), back = 2i + 2 + Ln, its front bounded by the window length, by the pairs not yet
-// finished (m < i + 2 + P) and by the end of the input (m + 1 < N); both ends only move forward,
-// so the windows are kept as a running sum, exact on the whole-number samples of a file.
+// The compressor's window sums as a stage: takes the samples of a file as they arrive and hands
+// each block on with the window sum of each of its pairs after its samples, as soon as every
+// sample of those windows is there. Pair i's window holds the terms m in [back, front),
+// back = 2i + 2 + Ln, its front bounded by the window length, by the pairs not yet finished
+// (m < i + 2 + P) and by the end of the input (m + 1 < N); both ends only move forward, so the
+// windows are kept as a running sum, exact on the whole-number samples of a file.
+//
+// A look-ahead and window up to heldWindowSamples long are held as a stretch of the stream. Longer
+// ones are read again from the file as they slide (the stream then brings only the pairs), so that
+// memory stays bounded; a window whose exact sum reaches 2^53 quarters is then summed directly,
+// term by term, as the definition does.
 
 namespace velmora {
 
 class CompressorLevels : public Stage {
  public:
+  // Cursors on the file the samples come from, for windows too long to hold (none: all are held).
+  using Cursors = std::function<std::unique_ptr<SampleCursor>()>;
+
   // For the samples of a file in format, named name (for the look-ahead's failure report).
-  CompressorLevels(const Compressor& compressor, const SignalFormat& format, std::string name, BlockPool& pool);
+  CompressorLevels(const Compressor& compressor, const SignalFormat& format, std::string name,
+                   Cursors cursors = nullptr, std::int64_t heldSamples = heldWindowSamples);
 
   void step(SampleBlock&& block, BlockSink& next) override;
   void drain(BlockSink& next) override;
 
  private:
-  // Hands on the blocks of pairs whose windows have arrived: only full ones until the end.
-  void handOnReady(BlockSink& next, bool atEnd);
+  // Keeps blocks whole pairs long: an odd sample left over waits for the next block.
+  void keepPairs(SampleBlock&& block);
+  // Hands on the blocks whose windows have arrived.
+  void handOnReady(BlockSink& next);
   // The index after the last sample that pairs up to last read.
   std::int64_t neededUntil(std::int64_t last) const;
   std::int64_t frontOf(std::int64_t pair, std::int64_t back) const;
-  void measure(std::int64_t first, std::int64_t count, double* block);
-  void failOnNegativeLookahead() const;
+  void measureHeld(std::int64_t first, std::int64_t count, double* sums);
+  void measureFromFile(std::int64_t first, std::int64_t count, double* sums);
+  [[noreturn]] void failOnNegativeLookahead() const;
 
   Compressor compressor;
   std::string filename;
-  BlockPool& pool;
-  AudioSignal input;
-  WindowSum sum;
   std::int64_t samples;  // N
   std::int64_t pairs;    // P
   std::int64_t ln;
   std::int64_t wn;
-  std::int64_t nextPair = 0;
+  std::unique_ptr<SampleCursor> backs;    // reading again from the file: the terms that leave,
+  std::unique_ptr<SampleCursor> fronts;   // those that enter,
+  std::unique_ptr<SampleCursor> directs;  // and whole windows summed directly
+  AudioSignal input;                      // held: the stretch of the stream the windows read
+  std::deque<SampleBlock> waiting;        // blocks of whole pairs whose windows have not all arrived
+  std::optional<double> oddSample;
+  WindowSum sum;
+  std::int64_t nextPair = 0;  // the first pair of the first block waiting
 };
 
 }  // namespace velmora

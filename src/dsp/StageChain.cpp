@@ -1,100 +1,176 @@
 #include "dsp/StageChain.h"
 
+#include <algorithm>
 #include <exception>
+#include <limits>
 #include <string>
 #include <system_error>
-#include <thread>
 
 namespace velmora {
 
+namespace {
+// The first blocks pay for what later ones find ready (fresh memory, files opened, caches filled)
+// and are not measured; the stages are placed once the next ones have passed: few enough to be a
+// small part of any stream worth threads.
+constexpr int warmingBlocks = 4;
+constexpr int measuredBlocks = 8;
+}  // namespace
+
 // Where a stage's blocks go: the next stage's step on the same thread, or the queue to the next
-// thread; nowhere after the last stage of the chain.
+// thread; nowhere after the last stage of the chain. The first stage's hand-over also counts the
+// blocks while the chain measures, and has the stages placed after the last measured one.
 class StageChain::Handover : public BlockSink {
  public:
-  Handover(StageChain& chain, std::size_t next, Handover* after, BlockQueue* queue)
-      : chain(chain), next(next), after(after), queue(queue) {}
+  Handover(StageChain& chain, std::size_t next) : chain(chain), next(next) {}
   void put(SampleBlock&& block) override {
     if (queue != nullptr) {
       queue->push(std::move(block));
-    } else if (after != nullptr) {
-      chain.deliver(next, std::move(block), *after);
+      return;
+    }
+    if (next >= chain.links.size()) {
+      return;
+    }
+    const Clock::time_point start = Clock::now();
+    if (next == 1 && chain.measuring) {
+      chain.links[0].measured += start - madeFrom;  // the first stage's own time: since its last put
+    }
+    chain.deliver(next, std::move(block));
+    madeFrom = Clock::now();
+    if (next == 1 && chain.measuring && ++blocks == warmingBlocks) {
+      chain.forget();
+    }
+    if (next == 1 && chain.measuring && blocks == warmingBlocks + measuredBlocks) {
+      chain.place();
     }
   }
+  BlockQueue* queue = nullptr;
 
  private:
   StageChain& chain;
   std::size_t next;
-  Handover* after;
-  BlockQueue* queue;
+  int blocks = 0;
+  Clock::time_point madeFrom = Clock::now();
 };
 
+StageChain::StageChain() = default;
+StageChain::~StageChain() = default;
+
 std::size_t StageChain::add(Stage& stage) {
-  links.push_back({&stage, std::nullopt});
+  links.push_back({&stage, std::nullopt, {}});
   return links.size() - 1;
 }
 
-// Each stage on a thread of its own but the last, which runs on the calling thread; a thread
-// that cannot be started leaves its stages to the next thread.
-void StageChain::run(std::int64_t streamSamples) {
-  std::vector<std::unique_ptr<BlockQueue>> queues;
-  std::vector<std::thread> threads;
-  BlockQueue* input = nullptr;
-  std::size_t first = 0;
-  for (std::size_t end = 1; end < links.size() && streamSamples > shortStream; ++end) {
-    queues.push_back(std::make_unique<BlockQueue>());
-    BlockQueue* output = queues.back().get();
-    try {
-      threads.emplace_back([this, first, end, input, output] { runStages(first, end, input, output); });
-      input = output;
-      first = end;
-    } catch (const std::system_error&) {
-      queues.pop_back();
-    }
+void StageChain::run(unsigned usable) {
+  processors = usable;
+  handovers.clear();
+  for (std::size_t stage = 0; stage < links.size(); ++stage) {
+    handovers.push_back(std::make_unique<Handover>(*this, stage + 1));
   }
-  runStages(first, links.size(), input, nullptr);
+  measuring = processors > 1 && links.size() > 1;
+  firstRunEnd = links.size();
+  runStages(0, links.size(), nullptr);
   for (std::thread& thread : threads) {
     thread.join();
   }
+  threads.clear();
+  queues.clear();
 }
 
-void StageChain::runStages(std::size_t first, std::size_t end, BlockQueue* input, BlockQueue* output) {
-  // Built from the last stage back, so that each hands over to the one after it.
-  std::vector<std::unique_ptr<Handover>> handovers(end - first);
-  for (std::size_t stage = end; stage-- > first;) {
-    const bool last = stage + 1 == end;
-    handovers[stage - first] = std::make_unique<Handover>(*this, stage + 1, last ? nullptr : handovers[stage + 1 - first].get(),
-                                                          last ? output : nullptr);
-  }
+void StageChain::runStages(std::size_t first, std::size_t end, BlockQueue* input) {
   if (input != nullptr) {
     for (SampleBlock block; input->pop(block);) {
-      deliver(first, std::move(block), *handovers.front());
+      deliver(first, std::move(block));
     }
   }
-  for (std::size_t stage = first; stage < end; ++stage) {
-    drain(stage, *handovers[stage - first]);
+  for (std::size_t stage = first; stage < (first == 0 ? firstRunEnd : end); ++stage) {
+    drain(stage);
   }
-  if (output != nullptr) {
+  if (BlockQueue* output = handovers[(first == 0 ? firstRunEnd : end) - 1]->queue) {
     output->close();
   }
 }
 
-void StageChain::deliver(std::size_t stage, SampleBlock&& block, Handover& handover) {
-  if (links[stage].failure) {
-    return;  // a stage that failed takes its input and drops it
-  }
-  try {
-    links[stage].stage->step(std::move(block), handover);
-  } catch (...) {
-    record(stage);
+void StageChain::forget() {
+  for (Link& link : links) {
+    link.measured = {};
   }
 }
 
-void StageChain::drain(std::size_t stage, Handover& handover) {
+// A stage's own time is its steps' time less that of the next stage's steps, which it made.
+void StageChain::place() {
+  measuring = false;
+  std::vector<double> costs;
+  for (std::size_t stage = 0; stage < links.size(); ++stage) {
+    const Clock::duration nested = stage == 0 || stage + 1 == links.size() ? Clock::duration{} : links[stage + 1].measured;
+    costs.push_back(std::chrono::duration<double>(links[stage].measured - nested).count());
+  }
+  std::vector<std::size_t> starts = balance(costs, processors);
+  // From the last run back, so that each thread's output queue is in place before it starts.
+  for (std::size_t run = starts.size(); run-- > 1;) {
+    const std::size_t first = starts[run];
+    const std::size_t end = run + 1 < starts.size() ? starts[run + 1] : links.size();
+    queues.push_back(std::make_unique<BlockQueue>());
+    BlockQueue* input = queues.back().get();
+    try {
+      threads.emplace_back([this, first, end, input] { runStages(first, end, input); });
+      handovers[first - 1]->queue = input;
+    } catch (const std::system_error&) {
+      queues.pop_back();
+      starts.erase(starts.begin() + static_cast<std::ptrdiff_t>(run));  // the run before takes its stages
+    }
+  }
+  firstRunEnd = starts.size() > 1 ? starts[1] : links.size();
+}
+
+std::vector<std::size_t> StageChain::balance(const std::vector<double>& costs, std::size_t groups) {
+  const std::size_t n = costs.size();
+  groups = std::max<std::size_t>(1, std::min(groups, n));
+  // longest[g][k]: the shortest longest run that splits the first k stages into g runs.
+  constexpr double none = std::numeric_limits<double>::infinity();
+  std::vector<std::vector<double>> longest(groups + 1, std::vector<double>(n + 1, none));
+  std::vector<std::vector<std::size_t>> cut(groups + 1, std::vector<std::size_t>(n + 1, 0));
+  longest[0][0] = 0;
+  for (std::size_t g = 1; g <= groups; ++g) {
+    for (std::size_t k = g; k <= n; ++k) {
+      double run = 0;
+      for (std::size_t start = k; start-- > g - 1;) {
+        run += costs[start];
+        const double candidate = std::max(longest[g - 1][start], run);
+        if (candidate < longest[g][k]) {
+          longest[g][k] = candidate;
+          cut[g][k] = start;
+        }
+      }
+    }
+  }
+  std::vector<std::size_t> starts(groups);
+  for (std::size_t g = groups, k = n; g > 0; k = cut[g][k], --g) {
+    starts[g - 1] = cut[g][k];
+  }
+  return starts;
+}
+
+void StageChain::deliver(std::size_t stage, SampleBlock&& block) {
+  if (links[stage].failure) {
+    return;  // a stage that failed takes its input and drops it
+  }
+  const Clock::time_point start = measuring ? Clock::now() : Clock::time_point{};
+  try {
+    links[stage].stage->step(std::move(block), *handovers[stage]);
+  } catch (...) {
+    record(stage);
+  }
+  if (measuring) {
+    links[stage].measured += Clock::now() - start;
+  }
+}
+
+void StageChain::drain(std::size_t stage) {
   if (links[stage].failure) {
     return;
   }
   try {
-    links[stage].stage->drain(handover);
+    links[stage].stage->drain(*handovers[stage]);
   } catch (...) {
     record(stage);
   }

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include "audio/BlockQueue.h"
@@ -11,10 +13,13 @@
 #include "system/ProcessExit.h"
 
 // Runs a list of stages over one stream, each taking the blocks of the one before, and decides
-// alone where they run: each on a thread of its own, joined by bounded queues, with the last on
-// the calling thread; several on one thread where no more threads can be started; all on the
-// calling thread for a stream too short to fill a queue. Within a thread a stage hands its blocks
-// straight to the next.
+// alone where they run, knowing nothing of what they compute, only how long they take. The first
+// blocks go through every stage on the calling thread, while the chain measures each stage's time;
+// it then splits the list into as many runs of consecutive stages as there are processors, so that
+// the longest run is as short as it can be, and gives each run but the first a thread of its own,
+// joined to the next by a bounded queue; within a thread a stage hands its blocks straight to the
+// next. A stream no longer than the measured blocks, one processor, or threads that cannot be
+// started leave the stages on fewer threads, down to the calling thread alone.
 //
 // No stage can wait for ever on another: a thread only waits to take a block from the queue before
 // it or to hand one to the queue after it, every thread takes its input to the end and closes its
@@ -26,33 +31,49 @@ namespace velmora {
 
 class StageChain {
  public:
-  StageChain() = default;
+  StageChain();
   StageChain(const StageChain&) = delete;
   StageChain& operator=(const StageChain&) = delete;
-  virtual ~StageChain() = default;
+  virtual ~StageChain();
 
   // Adds stage at the end of the chain; returns its number.
   std::size_t add(Stage& stage);
-  // Runs every stage to the end of a stream of about streamSamples samples.
-  void run(std::int64_t streamSamples);
+  // Runs every stage to the end of its stream, on at most processors threads.
+  void run(unsigned processors);
   // How a stage ended: its failure, or nothing.
   const std::optional<Failure>& outcome(std::size_t stage) const { return links.at(stage).failure; }
 
+  // Where runs of consecutive stages should start so that the longest of at most groups runs, by
+  // the sum of its stages' costs, is as short as it can be: the first stage of each run.
+  static std::vector<std::size_t> balance(const std::vector<double>& costs, std::size_t groups);
+
  private:
+  using Clock = std::chrono::steady_clock;
   struct Link {
     Stage* stage;
     std::optional<Failure> failure;
+    Clock::duration measured{};  // while measuring: the time in its steps and the steps they made
   };
   class Handover;
 
-  // Runs the stages [first, end): the blocks of input (none for the first stage of the chain)
-  // through each step, then each drain, handing the last stage's blocks to output.
-  void runStages(std::size_t first, std::size_t end, BlockQueue* input, BlockQueue* output);
-  void deliver(std::size_t stage, SampleBlock&& block, Handover& handover);
-  void drain(std::size_t stage, Handover& handover);
+  void deliver(std::size_t stage, SampleBlock&& block);
+  void drain(std::size_t stage);
   void record(std::size_t stage);
+  // Runs the stages [first, end): the blocks of input (none for the first stage of the chain)
+  // through each step, then each drain; closes the queue after the last.
+  void runStages(std::size_t first, std::size_t end, BlockQueue* input);
+  // Called by the first stage's hand-over once the first blocks have passed, and once the
+  // measured ones have.
+  void forget();
+  void place();
 
   std::vector<Link> links;
+  std::vector<std::unique_ptr<Handover>> handovers;  // one per stage, to the next
+  std::vector<std::unique_ptr<BlockQueue>> queues;
+  std::vector<std::thread> threads;
+  unsigned processors = 1;
+  bool measuring = false;
+  std::size_t firstRunEnd = 0;  // the stages the calling thread runs
 };
 
 }  // namespace velmora

@@ -4,15 +4,6 @@
 
 namespace velmora {
 
-double WindowSum::direct(const double* x, std::int64_t from, std::int64_t to) {
-  double sum = 0;
-  for (std::int64_t m = from; m < to; ++m) {
-    const double mean = 0.5 * x[m - from] + 0.5 * x[m - from + 1];
-    sum += mean * mean;
-  }
-  return sum;
-}
-
 void WindowSum::slideByPairs(std::int64_t count, double* values) {
   const double* front2 = samples + (front - origin);
   const double* back2 = samples + (back - origin);

@@ -31,13 +31,20 @@ class WindowSum {
   // Slides the window to the terms [back, front). Both ends only move forward; a front behind
   // the back leaves the window empty.
   void slideTo(std::int64_t newBack, std::int64_t newFront) {
+    const auto held = [this](std::int64_t m) { return term(samples + (m - origin)); };
+    slideTo(newBack, newFront, held, held);
+  }
+  // The same with the terms that leave and the terms that enter taken from elsewhere: each of
+  // backTerm and frontTerm gives term m as four times its value, (a + b)^2.
+  template <class BackTerm, class FrontTerm>
+  void slideTo(std::int64_t newBack, std::int64_t newFront, BackTerm backTerm, FrontTerm frontTerm) {
     for (; back < std::min(newBack, front); ++back) {
-      quadruple -= term(back);
+      quadruple -= backTerm(back);
     }
     back = newBack;
     front = std::max(front, back);
     for (; front < newFront; ++front) {
-      quadruple += term(front);
+      quadruple += frontTerm(front);
     }
   }
 
@@ -56,17 +63,26 @@ class WindowSum {
   std::int64_t getBack() const { return back; }
   std::int64_t getFront() const { return front; }
 
-  // The direct sum of the terms [from, to), in order, as doubles: what the definition computes.
-  static double direct(const double* x, std::int64_t from, std::int64_t to);
+  // The direct sum of the terms [from, to), in order, as doubles, what the definition computes:
+  // sampleAt gives the sample of an index.
+  template <class SampleAt>
+  static double direct(SampleAt sampleAt, std::int64_t from, std::int64_t to) {
+    double sum = 0;
+    for (std::int64_t m = from; m < to; ++m) {
+      const double mean = 0.5 * sampleAt(m) + 0.5 * sampleAt(m + 1);
+      sum += mean * mean;
+    }
+    return sum;
+  }
 
- private:
-  static constexpr std::int64_t exactQuarters = std::int64_t{1} << 53;
-
-  std::int64_t term(std::int64_t m) const {
-    const double* at = samples + (m - origin);
+  // Four times a term, (a + b)^2, from its two samples: a whole number on whole-number samples.
+  static std::int64_t term(const double* at) {
     const auto pairSum = static_cast<std::int64_t>(at[0]) + static_cast<std::int64_t>(at[1]);
     return pairSum * pairSum;
   }
+
+ private:
+  static constexpr std::int64_t exactQuarters = std::int64_t{1} << 53;
 
   const double* samples = nullptr;
   std::int64_t origin = 0;

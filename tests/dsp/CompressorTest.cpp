@@ -6,7 +6,7 @@
 #include <cmath>
 #include <random>
 
-#include "audio/BlockPool.h"
+#include "audio/WavReader.h"
 #include "dsp/CompressorGain.h"
 #include "dsp/CompressorLevels.h"
 #include "dsp/CompressorSmoothing.h"
@@ -24,12 +24,18 @@ std::vector<std::uint64_t> bitsOf(const std::vector<double>& values) {
   return bits;
 }
 
-// The compressor's two stages on x, which arrives in blocks of blockSize.
+// The compressor's stages on x, which arrives in blocks of blockSize; fromFile: every window is
+// read again from a file holding x (as for windows too long to hold), else held.
 std::vector<double> compressed(const std::vector<double>& x, const CompressorSettings& c, double rate,
-                               std::size_t blockSize) {
-  BlockPool pool;
+                               std::size_t blockSize, bool fromFile = false) {
+  const TempDir dir;
+  std::vector<int> values(x.begin(), x.end());
+  writeFile(dir / "in.wav", wavBytes({}, pcm16(values)));
+  WavReader file((dir / "in.wav").string());
+  EXPECT_FALSE(file.readHeader().has_value());
   const Compressor compressor(c, rate);
-  CompressorLevels levels(compressor, {rate, 2, 16, static_cast<std::int32_t>(x.size())}, "in.wav", pool);
+  CompressorLevels levels(compressor, {rate, 2, 16, static_cast<std::int32_t>(x.size())}, "in.wav",
+                          [&file] { return file.cursor(); }, fromFile ? -1 : heldWindowSamples);
   CompressorSmoothing smoothing(compressor);
   CompressorGain gain(compressor);
   return throughStages({&levels, &smoothing, &gain}, x, blockSize);
@@ -61,8 +67,12 @@ TEST(Compressor, TheStagesGiveTheDefinitionBitForBit) {
       for (const auto& [low, high] : {std::pair{-32768, 32767}, {0, 255}}) {
         const std::vector<double> x = randomSamples(n, low, high, random);
         const std::size_t blockSize = blockSizes[run++ % blockSizes.size()];
-        ASSERT_EQ(bitsOf(compressed(x, settings, rate, blockSize)), bitsOf(referenceCompressor(x, settings, rate)))
-            << "rate " << rate << " length " << n << " range " << low << ".." << high << " block " << blockSize;
+        const auto expected = bitsOf(referenceCompressor(x, settings, rate));
+        for (const bool fromFile : {false, true}) {
+          ASSERT_EQ(bitsOf(compressed(x, settings, rate, blockSize, fromFile)), expected)
+              << "rate " << rate << " length " << n << " range " << low << ".." << high << " block " << blockSize
+              << (fromFile ? " from the file" : "");
+        }
       }
     }
   }
@@ -95,7 +105,7 @@ TEST(Compressor, WindowsBeyondTwoToTheFiftyThreeQuartersAreSummedDirectly) {
   const std::vector<double> quiet = randomSamples((std::size_t{1} << 22) + (1 << 17) - fullScale, -100, 100, random);
   x.insert(x.end(), quiet.begin(), quiet.end());
   const CompressorSettings settings{.tla = 1, .twnd = 1e7};  // at 1000 Hz: Ln = 1, Wn = 10^7
-  const std::vector<double> out = compressed(x, settings, 1000, 16384);
+  const std::vector<double> out = compressed(x, settings, 1000, 16384, true);
   const std::vector<double> expected = referenceCompressor(x, settings, 1000, checkedPairs);
   EXPECT_EQ(bitsOf(std::vector<double>(out.begin(), out.begin() + 2 * checkedPairs)), bitsOf(expected));
 }

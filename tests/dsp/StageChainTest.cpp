@@ -46,7 +46,7 @@ TEST(StageChain, NoStageWaitsForEverOnANeighbourThatStopped) {
     std::string middle;
     int reachedLast;
   };
-  for (const std::int64_t length : {std::int64_t{1}, std::int64_t{1} << 30}) {  // calling thread, threads
+  for (const unsigned processors : {1u, 3u}) {  // the calling thread alone; past the measured blocks, threads
     for (const Case& c : {Case{0, false, "nothing", 100}, Case{1, false, "failed/3", 0},
                           Case{50, true, "Exception std::bad_alloc/-1", 49}}) {
       Counting first(100, 0, false);
@@ -56,13 +56,30 @@ TEST(StageChain, NoStageWaitsForEverOnANeighbourThatStopped) {
       for (Stage* stage : std::initializer_list<Stage*>{&first, &middle, &last}) {
         chain.add(*stage);
       }
-      chain.run(length);
-      EXPECT_EQ(outcome(chain.outcome(1)), c.middle) << length;
+      chain.run(processors);
+      EXPECT_EQ(outcome(chain.outcome(1)), c.middle) << processors;
       EXPECT_EQ(std::make_tuple(outcome(chain.outcome(0)), outcome(chain.outcome(2))), std::make_tuple("nothing", "nothing"));
       EXPECT_EQ(std::make_tuple(middle.taken, last.taken, middle.drained, last.drained),
                 std::make_tuple(c.failAt == 0 ? 100 : c.failAt, c.reachedLast, c.failAt == 0, true))
-          << c.middle << " " << length;
+          << c.middle << " " << processors;
     }
+  }
+}
+
+// The runs of consecutive stages that make the longest run shortest, one per processor at most.
+TEST(StageChain, PlacesTheStagesSoThatTheLongestRunIsShortest) {
+  const std::vector<std::tuple<std::vector<double>, std::size_t, std::vector<std::size_t>>> cases = {
+      {{1, 1, 1, 1}, 2, {0, 2}},
+      {{3, 1, 1, 1}, 2, {0, 1}},
+      {{1, 1, 1, 3}, 2, {0, 3}},
+      {{1, 5, 1}, 3, {0, 1, 2}},
+      {{0.3, 0.6, 0.56, 0.2, 1.0, 0.45}, 2, {0, 3}},
+      {{0.3, 0.6, 0.56, 0.2, 1.0, 0.45}, 4, {0, 2, 4, 5}},
+      {{1, 2}, 5, {0, 1}},
+      {{4, 2}, 1, {0}},
+  };
+  for (const auto& [costs, groups, starts] : cases) {
+    EXPECT_EQ(StageChain::balance(costs, groups), starts) << costs.size() << " stages, " << groups << " groups";
   }
 }
 
