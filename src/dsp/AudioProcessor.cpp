@@ -9,7 +9,6 @@
 #include "dsp/BassBoost.h"
 #include "dsp/CompressorGain.h"
 #include "dsp/CompressorLevels.h"
-#include "dsp/CompressorSmoothing.h"
 #include "dsp/StageChain.h"
 #include "system/ProcessExit.h"
 #include "system/Processors.h"
@@ -35,8 +34,9 @@ AudioProcessor::AudioProcessor(const std::string& name, double& state) : sourceN
   join(std::move(file), nullptr, [this] { std::cout << " Number of Samples = " << format.nosamples << std::endl; });
 }
 
-void AudioProcessor::join(std::unique_ptr<Stage> stage, std::function<void()> before, std::function<void()> after) {
-  entries.push_back({std::move(stage), std::move(before), std::move(after)});
+void AudioProcessor::join(std::unique_ptr<Stage> stage, std::function<void()> before, std::function<void()> after,
+                          bool ownStage) {
+  entries.push_back({std::move(stage), ownStage, std::move(before), std::move(after)});
 }
 
 void AudioProcessor::applyCompressor(double threshold, double slope, double tla, double twnd, double tatt,
@@ -45,16 +45,16 @@ void AudioProcessor::applyCompressor(double threshold, double slope, double tla,
   const WavReader* source = reader;
   join(std::make_unique<CompressorLevels>(compressor, format, sourceName, [source] { return source->cursor(); }),
        [this] { std::cout << "Compressing: " << sourceName << std::endl; }, nullptr);
-  join(std::make_unique<CompressorSmoothing>(compressor), nullptr, nullptr);
-  join(std::make_unique<CompressorGain>(compressor), nullptr, nullptr);
-  compressing = true;
+  auto stage = std::make_unique<CompressorGain>(compressor);
+  gain = stage.get();
+  join(std::move(stage), nullptr, nullptr);
 }
 
 void AudioProcessor::applyBassBoost(double smoothing, double outputGain, double bassGain) {
   auto stage = std::make_unique<BassBoost>(smoothing, outputGain, bassGain, bassState, format.nosamples / 2 * 2);
-  const BassBoost* bass = stage.get();
+  BassBoost* bass = stage.get();
   const auto before = [this] {
-    if (compressing) {
+    if (gain != nullptr) {
       useOutputAsInput();
     }
     std::cout << "Boosting bass" << std::endl;
@@ -69,7 +69,11 @@ void AudioProcessor::applyBassBoost(double smoothing, double outputGain, double 
                 << " n=" << pairs << std::endl;
     }
   };
-  join(std::move(stage), before, after);
+  // After the compressor the filter runs in the loop of its gain stage, whose failures are its own.
+  if (gain != nullptr) {
+    gain->boostWith(bass);
+  }
+  join(std::move(stage), before, after, gain == nullptr);
   boosting = true;
 }
 
@@ -79,7 +83,7 @@ void AudioProcessor::useOutputAsInput() const {
 }
 
 void AudioProcessor::saveOutput(const std::string& name) {
-  const std::int64_t produced = compressing || boosting ? format.nosamples / 2 * 2 : 0;
+  const std::int64_t produced = gain != nullptr || boosting ? format.nosamples / 2 * 2 : 0;
   auto stage = std::make_unique<WavWriter>(name, format, produced, spareBlocks());
   WavWriter* writer = stage.get();
   join(std::move(stage),
@@ -95,19 +99,20 @@ void AudioProcessor::saveOutput(const std::string& name) {
        });
 
   StageChain chain;
+  std::vector<std::optional<std::size_t>> inChain;
   for (const Entry& entry : entries) {
-    chain.add(*entry.stage);
+    inChain.push_back(entry.ownStage ? std::optional(chain.add(*entry.stage)) : std::nullopt);
   }
   chain.run(usableProcessors());
-  for (std::size_t stage = 0; stage < entries.size(); ++stage) {
-    if (entries[stage].before) {
-      entries[stage].before();
+  for (std::size_t k = 0; k < entries.size(); ++k) {
+    if (entries[k].before) {
+      entries[k].before();
     }
-    if (const std::optional<Failure>& failure = chain.outcome(stage)) {
-      throw *failure;
+    if (inChain[k] && chain.outcome(*inChain[k])) {
+      throw *chain.outcome(*inChain[k]);
     }
-    if (entries[stage].after) {
-      entries[stage].after();
+    if (entries[k].after) {
+      entries[k].after();
     }
   }
 }

@@ -9,12 +9,14 @@
 #include "audio/Stage.h"
 #include "audio/WavReader.h"
 #include "dsp/Compressor.h"
+#include "dsp/CompressorGain.h"
 
 // Ties one input file to the processing stages. It builds the chain as a list from what is asked
 // of it: the file's reader, the compressor's two stages, the bass boost (taking the compressor's
-// output as its input), and the writer that saves. The chain runs the stages; this object then
-// prints, on the caller's thread and in the program's order, each stage's lines and its failure,
-// which it throws as a Failure. The target is written only once every stage has succeeded.
+// output as its input: its filter then runs in the compressor's last stage), and the writer that
+// saves. The chain runs the stages; this object then prints, on the caller's thread and in the
+// program's order, each stage's lines and its failure, which it throws as a Failure. The target is
+// written only once every stage has succeeded.
 
 namespace velmora {
 
@@ -39,11 +41,13 @@ class AudioProcessor {
   // succeeded.
   struct Entry {
     std::unique_ptr<Stage> stage;
+    bool ownStage;  // a stage of the chain, or a step that runs in the stage before it
     std::function<void()> before;
     std::function<void()> after;
   };
 
-  void join(std::unique_ptr<Stage> stage, std::function<void()> before, std::function<void()> after);
+  void join(std::unique_ptr<Stage> stage, std::function<void()> before, std::function<void()> after,
+            bool ownStage = true);
   void useOutputAsInput() const;
   void reportSave(const std::string& name, std::int64_t produced) const;
 
@@ -51,7 +55,7 @@ class AudioProcessor {
   const WavReader* reader = nullptr;  // the first stage, which also reads the file again for long windows
   SignalFormat format;
   double& bassState;
-  bool compressing = false;
+  CompressorGain* gain = nullptr;  // the compressor's last stage, when it runs
   bool boosting = false;
   std::vector<Entry> entries;
 };

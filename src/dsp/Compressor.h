@@ -11,7 +11,7 @@
 // measures the RMS level of a window that starts a little ahead of the pair (the detector),
 // smooths it with an attack or release coefficient, turns it into a gain by a straight-line law
 // above the threshold, and multiplies the pair by that gain (optionally clamped to +-30000). The
-// stages CompressorLevels, CompressorSmoothing and CompressorGain run these steps over a stream.
+// stages CompressorLevels and CompressorGain run these steps over a stream.
 
 namespace velmora {
 

@@ -1,23 +1,34 @@
 #pragma once
 
 #include "audio/Stage.h"
+#include "dsp/BassBoost.h"
 #include "dsp/Compressor.h"
 
-// The compressor's gain law as a stage: takes the blocks of pairs with their smoothed levels and
-// hands on each pair times the gain of its level, clamped when asked, in the block it came in.
-// Every pair stands alone, so the loop vectorises.
+// The rest of the compressor as a stage: takes the blocks of pairs with their window sums and, pair
+// by pair, the detector's RMS of the window, the smoothing, the gain law and the clamp; it hands on
+// the pairs times their gains, in the block they came in. The smoothing is a chain in which each
+// level waits for the one before, and its loop holds nothing else. When the bass boost follows, its
+// filter, another such chain, runs in the same loop instead: two chains in one loop wait side by
+// side, where one after the other they would wait twice as long.
 
 namespace velmora {
 
 class CompressorGain : public Stage {
  public:
   explicit CompressorGain(const Compressor& compressor) : compressor(compressor) {}
+  // The bass boost whose filter runs here, after the gain.
+  void boostWith(BassBoost* boost) { bass = boost; }
 
   void step(SampleBlock&& block, BlockSink& next) override;
   void drain(BlockSink&) override {}
 
  private:
+  void smoothAndApply(double* x, double* sums, std::size_t count);
+  void smoothApplyAndBoost(double* x, const double* sums, std::size_t count);
+
   Compressor compressor;
+  BassBoost* bass = nullptr;
+  double level = 0.0;  // the smoothed level, carried from block to block
 };
 
 }  // namespace velmora

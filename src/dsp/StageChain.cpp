@@ -6,14 +6,16 @@
 #include <string>
 #include <system_error>
 
+#include "system/Processors.h"
+
 namespace velmora {
 
 namespace {
 // The first blocks pay for what later ones find ready (fresh memory, files opened, caches filled)
 // and are not measured; the stages are placed once the next ones have passed: few enough to be a
 // small part of any stream worth threads.
-constexpr int warmingBlocks = 4;
-constexpr int measuredBlocks = 8;
+constexpr int warmingBlocks = 8;
+constexpr int measuredBlocks = 64;
 }  // namespace
 
 // Where a stage's blocks go: the next stage's step on the same thread, or the queue to the next
@@ -30,12 +32,13 @@ class StageChain::Handover : public BlockSink {
     if (next >= chain.links.size()) {
       return;
     }
-    const Clock::time_point start = Clock::now();
-    if (next == 1 && chain.measuring) {
-      chain.links[0].measured += start - madeFrom;  // the first stage's own time: since its last put
+    if (next == 1 && chain.measuring) {  // the first stage's own time: since its last put
+      chain.links[0].measured += Clock::now() - madeFrom;
+      chain.links[0].worked += threadTime() - workedFrom;
     }
     chain.deliver(next, std::move(block));
     madeFrom = Clock::now();
+    workedFrom = threadTime();
     if (next == 1 && chain.measuring && ++blocks == warmingBlocks) {
       chain.forget();
     }
@@ -50,13 +53,14 @@ class StageChain::Handover : public BlockSink {
   std::size_t next;
   int blocks = 0;
   Clock::time_point madeFrom = Clock::now();
+  std::chrono::nanoseconds workedFrom = threadTime();
 };
 
 StageChain::StageChain() = default;
 StageChain::~StageChain() = default;
 
 std::size_t StageChain::add(Stage& stage) {
-  links.push_back({&stage, std::nullopt, {}});
+  links.push_back({&stage, std::nullopt, {}, {}});
   return links.size() - 1;
 }
 
@@ -66,7 +70,7 @@ void StageChain::run(unsigned usable) {
   for (std::size_t stage = 0; stage < links.size(); ++stage) {
     handovers.push_back(std::make_unique<Handover>(*this, stage + 1));
   }
-  measuring = processors > 1 && links.size() > 1;
+  measuring = links.size() > 1;
   firstRunEnd = links.size();
   runStages(0, links.size(), nullptr);
   for (std::thread& thread : threads) {
@@ -93,6 +97,7 @@ void StageChain::runStages(std::size_t first, std::size_t end, BlockQueue* input
 void StageChain::forget() {
   for (Link& link : links) {
     link.measured = {};
+    link.worked = {};
   }
 }
 
@@ -100,11 +105,15 @@ void StageChain::forget() {
 void StageChain::place() {
   measuring = false;
   std::vector<double> costs;
+  std::vector<bool> waits;
   for (std::size_t stage = 0; stage < links.size(); ++stage) {
-    const Clock::duration nested = stage == 0 || stage + 1 == links.size() ? Clock::duration{} : links[stage + 1].measured;
-    costs.push_back(std::chrono::duration<double>(links[stage].measured - nested).count());
+    const bool nests = stage > 0 && stage + 1 < links.size();
+    const Clock::duration own = links[stage].measured - (nests ? links[stage + 1].measured : Clock::duration{});
+    const std::chrono::nanoseconds worked = links[stage].worked - (nests ? links[stage + 1].worked : std::chrono::nanoseconds{});
+    costs.push_back(std::chrono::duration<double>(worked).count());
+    waits.push_back(own > 2 * worked);
   }
-  std::vector<std::size_t> starts = balance(costs, processors);
+  std::vector<std::size_t> starts = alone(balance(costs, processors), waits);
   // From the last run back, so that each thread's output queue is in place before it starts.
   for (std::size_t run = starts.size(); run-- > 1;) {
     const std::size_t first = starts[run];
@@ -150,11 +159,26 @@ std::vector<std::size_t> StageChain::balance(const std::vector<double>& costs, s
   return starts;
 }
 
+std::vector<std::size_t> StageChain::alone(std::vector<std::size_t> starts, const std::vector<bool>& waits) {
+  for (std::size_t stage = 0; stage < waits.size(); ++stage) {
+    if (waits[stage]) {
+      starts.push_back(stage);
+      if (stage + 1 < waits.size()) {
+        starts.push_back(stage + 1);
+      }
+    }
+  }
+  std::sort(starts.begin(), starts.end());
+  starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
+  return starts;
+}
+
 void StageChain::deliver(std::size_t stage, SampleBlock&& block) {
   if (links[stage].failure) {
     return;  // a stage that failed takes its input and drops it
   }
   const Clock::time_point start = measuring ? Clock::now() : Clock::time_point{};
+  const std::chrono::nanoseconds working = measuring ? threadTime() : std::chrono::nanoseconds{};
   try {
     links[stage].stage->step(std::move(block), *handovers[stage]);
   } catch (...) {
@@ -162,6 +186,7 @@ void StageChain::deliver(std::size_t stage, SampleBlock&& block) {
   }
   if (measuring) {
     links[stage].measured += Clock::now() - start;
+    links[stage].worked += threadTime() - working;
   }
 }
 

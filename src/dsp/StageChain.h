@@ -14,12 +14,14 @@
 
 // Runs a list of stages over one stream, each taking the blocks of the one before, and decides
 // alone where they run, knowing nothing of what they compute, only how long they take. The first
-// blocks go through every stage on the calling thread, while the chain measures each stage's time;
-// it then splits the list into as many runs of consecutive stages as there are processors, so that
-// the longest run is as short as it can be, and gives each run but the first a thread of its own,
-// joined to the next by a bounded queue; within a thread a stage hands its blocks straight to the
-// next. A stream no longer than the measured blocks, one processor, or threads that cannot be
-// started leave the stages on fewer threads, down to the calling thread alone.
+// blocks go through every stage on the calling thread, while the chain measures each stage's time
+// at work and its time waiting (on a disk, say). It then splits the list into as many runs of
+// consecutive stages as there are processors, so that the longest run by time at work is as short
+// as it can be, with each stage that waits more than it works in a run of its own, which costs no
+// processor while it waits; each run but the first gets a thread of its own, joined to the next by
+// a bounded queue; within a thread a stage hands its blocks straight to the next. A stream no
+// longer than the measured blocks, or threads that cannot be started, leave the stages on fewer
+// threads, down to the calling thread alone.
 //
 // No stage can wait for ever on another: a thread only waits to take a block from the queue before
 // it or to hand one to the queue after it, every thread takes its input to the end and closes its
@@ -46,13 +48,17 @@ class StageChain {
   // Where runs of consecutive stages should start so that the longest of at most groups runs, by
   // the sum of its stages' costs, is as short as it can be: the first stage of each run.
   static std::vector<std::size_t> balance(const std::vector<double>& costs, std::size_t groups);
+  // The same starts with each stage that waits in a run of its own.
+  static std::vector<std::size_t> alone(std::vector<std::size_t> starts, const std::vector<bool>& waits);
 
  private:
   using Clock = std::chrono::steady_clock;
   struct Link {
     Stage* stage;
     std::optional<Failure> failure;
-    Clock::duration measured{};  // while measuring: the time in its steps and the steps they made
+    // While measuring: the time in its steps and the steps they made, and the processor time.
+    Clock::duration measured{};
+    std::chrono::nanoseconds worked{};
   };
   class Handover;
 

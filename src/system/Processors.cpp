@@ -1,8 +1,14 @@
 #include "system/Processors.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <thread>
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <time.h>
+#endif
 #if defined(__linux__)
 #include <sched.h>
 #endif
@@ -18,6 +24,19 @@ unsigned usableProcessors() {
   }
 #endif
   return std::max(1u, std::thread::hardware_concurrency());
+}
+
+std::chrono::nanoseconds threadTime() {
+#if defined(_WIN32)
+  FILETIME created, ended, kernel, user;
+  GetThreadTimes(GetCurrentThread(), &created, &ended, &kernel, &user);
+  const auto ticks = [](const FILETIME& t) { return (static_cast<std::int64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+  return std::chrono::nanoseconds((ticks(kernel) + ticks(user)) * 100);
+#else
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
+#endif
 }
 
 }  // namespace velmora

@@ -6,7 +6,6 @@
 namespace velmora {
 
 namespace {
-constexpr std::int64_t writeBackBytes = std::int64_t{8} << 20;
 constexpr const char* cannotOpen = "I/O error";
 constexpr const char* cannotWrite = "Error writing buffer!";
 }  // namespace
@@ -38,7 +37,12 @@ bool SafeFileWriter::open() {
     plan = {SaveMethod::inPlace, false};
     spool = files::createSpool({}, nameOf(target.filename()), false, false);
   }
-  return spool.descriptor >= 0;
+  if (spool.descriptor < 0) {
+    return false;
+  }
+  spoolWriter = std::make_unique<SpoolWriter>(
+      spool.descriptor, plan.method == SaveMethod::replace ? SpoolWriter::Kind::renamed : SpoolWriter::Kind::copied);
+  return true;
 }
 
 bool SafeFileWriter::write(const unsigned char* bytes, std::size_t count) {
@@ -48,20 +52,15 @@ bool SafeFileWriter::write(const unsigned char* bytes, std::size_t count) {
     TemporaryFiles::endInterrupted();
   }
 #endif
-  if (!files::writeAll(spool.descriptor, bytes, count)) {
-    return false;
-  }
-  // Hands the bytes of a replacement to the disk every few megabytes, without waiting: by the time
-  // commit flushes the file, most of a large output is on the disk already.
-  writtenBytes += static_cast<std::int64_t>(count);
-  if (plan.method == SaveMethod::replace && writtenBytes - handedToDisk >= writeBackBytes) {
-    files::startWriteBack(spool.descriptor, handedToDisk, writtenBytes - handedToDisk);
-    handedToDisk = writtenBytes;
-  }
-  return true;
+  return spoolWriter->write(bytes, count);
 }
 
 std::string SafeFileWriter::commit() {
+  if (!spoolWriter->finish()) {
+    discard();
+    committed = true;
+    return cannotWrite;
+  }
   if (plan.method == SaveMethod::replace) {
     switch (files::renameOver(spool, target)) {
       case files::Outcome::done: committed = true; return "";
@@ -74,7 +73,7 @@ std::string SafeFileWriter::commit() {
 
 // A write to the target that fails says which part of the file it lacks, as a direct save did.
 std::string SafeFileWriter::copyIntoTarget() {
-  const files::Copy copy = files::copyInto(spool, writtenBytes, target, plan.method);
+  const files::Copy copy = files::copyInto(spool, spoolWriter->written(), target, plan.method);
   discard();
   committed = true;
   switch (copy.outcome) {

@@ -2,9 +2,11 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "system/SavePlan.h"
+#include "system/SpoolWriter.h"
 #include "system/SystemFiles.h"
 
 // Saves a file so that no byte reaches the target before the run has succeeded. The bytes go to a
@@ -38,8 +40,7 @@ class SafeFileWriter {
   std::filesystem::path target;
   SavePlan plan;
   files::Spool spool;
-  std::int64_t writtenBytes = 0;  // bytes written so far: where the next write begins
-  std::int64_t handedToDisk = 0;  // bytes whose write-back has been started
+  std::unique_ptr<SpoolWriter> spoolWriter;
   bool committed = false;         // the commit was tried
 };
 

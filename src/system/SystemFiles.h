@@ -34,6 +34,9 @@ struct Spool {
 Spool createSpool(const std::filesystem::path& folder, const std::string& targetName, bool forRename, bool newFile);
 
 bool writeAll(int descriptor, const unsigned char* bytes, std::size_t count);
+// Has writes bypass the page cache (large, aligned ones only), or go through it again; false
+// where the file system or the system cannot.
+bool writeDirect(int descriptor, bool on);
 // Starts writing the bytes [from, from + count) to the disk without waiting, where the system can.
 void startWriteBack(int descriptor, std::int64_t from, std::int64_t count);
 

@@ -218,6 +218,11 @@ bool writeAll(int descriptor, const unsigned char* bytes, std::size_t count) {
   return true;
 }
 
+bool writeDirect(int descriptor, bool on) {
+  const int flags = ::fcntl(descriptor, F_GETFL);
+  return flags >= 0 && ::fcntl(descriptor, F_SETFL, on ? flags | O_DIRECT : flags & ~O_DIRECT) == 0;
+}
+
 void startWriteBack(int descriptor, std::int64_t from, std::int64_t count) {
   sync_file_range(descriptor, from, count, SYNC_FILE_RANGE_WRITE);
 }

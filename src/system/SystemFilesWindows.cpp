@@ -101,6 +101,8 @@ bool writeAll(int descriptor, const unsigned char* bytes, std::size_t count) {
   return true;
 }
 
+bool writeDirect(int, bool) { return false; }
+
 void startWriteBack(int, std::int64_t, std::int64_t) {}
 
 bool takeIdentity(const Spool& spool, const fs::path& target) {

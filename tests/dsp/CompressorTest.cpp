@@ -9,7 +9,6 @@
 #include "audio/WavReader.h"
 #include "dsp/CompressorGain.h"
 #include "dsp/CompressorLevels.h"
-#include "dsp/CompressorSmoothing.h"
 #include "support/Reference.h"
 #include "support/TestSupport.h"
 
@@ -36,9 +35,8 @@ std::vector<double> compressed(const std::vector<double>& x, const CompressorSet
   const Compressor compressor(c, rate);
   CompressorLevels levels(compressor, {rate, 2, 16, static_cast<std::int32_t>(x.size())}, "in.wav",
                           [&file] { return file.cursor(); }, fromFile ? -1 : heldWindowSamples);
-  CompressorSmoothing smoothing(compressor);
   CompressorGain gain(compressor);
-  return throughStages({&levels, &smoothing, &gain}, x, blockSize);
+  return throughStages({&levels, &gain}, x, blockSize);
 }
 
 std::vector<double> randomSamples(std::size_t n, int low, int high, std::mt19937& random) {
