@@ -2,6 +2,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>
+#include <utility>
 #include <vector>
 
 // The shape of the stream of one file through the chain of stages: how many samples travel
@@ -9,8 +12,29 @@
 
 namespace velmora {
 
+// Leaves new elements of a container uninitialised, where a value-initialising one would first
+// clear them: a block is resized before it is filled, and clearing would cost a pass over it.
+template <class T>
+struct UninitialisedAllocator : std::allocator<T> {
+  template <class U>
+  struct rebind {
+    using other = UninitialisedAllocator<U>;
+  };
+  UninitialisedAllocator() = default;
+  template <class U>
+  explicit UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+  template <class U>
+  void construct(U* place) noexcept {
+    ::new (static_cast<void*>(place)) U;
+  }
+  template <class U, class... Arguments>
+  void construct(U* place, Arguments&&... arguments) {
+    ::new (static_cast<void*>(place)) U(std::forward<Arguments>(arguments)...);
+  }
+};
+
 // Samples as doubles in the file's integer units, a block at a time.
-using SampleBlock = std::vector<double>;
+using SampleBlock = std::vector<double, UninitialisedAllocator<double>>;
 
 // Samples the reader decodes at a time.
 inline constexpr std::size_t blockSamples = std::size_t{1} << 15;

@@ -13,26 +13,30 @@ void WindowSum::slideByPairs(std::int64_t count, double* values) {
     const double* b = back2 + 2 * k;
     values[k] = (term(f[0], f[1]) + term(f[1], f[2])) - (term(b[0], b[1]) + term(b[1], b[2]));
   }
-  // The running sum of the steps in four chains, each over a quarter of them, then each quarter
-  // moved up by the sums before it: every partial sum is a whole number of quarters below 2^53, so
-  // each addition is exact and their order does not change a bit, while the four chains wait on
-  // one another only once.
-  constexpr std::int64_t chains = 4;
-  const std::int64_t part = (count + chains - 1) / chains;
-  for (std::int64_t c = 0; c < chains; ++c) {
-    double sum = 0;
-    for (std::int64_t k = c * part; k < std::min(count, (c + 1) * part); ++k) {
-      sum += values[k];
-      values[k] = sum;
+  // The running sum of the steps in four chains, each over a quarter of them and each step of the
+  // four made together, then each quarter moved up by the sums before it: every partial sum is a
+  // whole number of quarters below 2^53, so each addition is exact and their order does not change
+  // a bit, while the chains wait on their own additions side by side.
+  const std::int64_t part = count / 4;
+  double* quarter[4] = {values, values + part, values + 2 * part, values + 3 * part};
+  double chain[4] = {0, 0, 0, 0};
+  for (std::int64_t k = 0; k < part; ++k) {
+    for (int c = 0; c < 4; ++c) {
+      chain[c] += quarter[c][k];
+      quarter[c][k] = chain[c];
     }
   }
+  for (std::int64_t k = part; k < count - 3 * part; ++k) {  // the last quarter's few more steps
+    chain[3] += quarter[3][k];
+    quarter[3][k] = chain[3];
+  }
   auto offset = static_cast<double>(quadruple);
-  for (std::int64_t c = 0; c < chains && c * part < count; ++c) {
-    const std::int64_t end = std::min(count, (c + 1) * part);
-    for (std::int64_t k = c * part; k < end; ++k) {
-      values[k] = (values[k] + offset) * 0.25;
+  for (int c = 0; c < 4; ++c) {
+    const std::int64_t length = c < 3 ? part : count - 3 * part;
+    for (std::int64_t k = 0; k < length; ++k) {
+      quarter[c][k] = (quarter[c][k] + offset) * 0.25;
     }
-    offset = values[end - 1] * 4;
+    offset += chain[c];
   }
   quadruple = static_cast<std::int64_t>(offset);
   back += 2 * count;
