@@ -300,7 +300,7 @@ CHECKS = {
 NOT_RUN = {
     "sudo apt install ./build/release/velmora_1.0.0_amd64.deb man-db": "installs the package system-wide",
     "man velmora": "needs the package installed; scripts/package checks the page with lintian",
-    "scripts/bench": "a benchmark of about twenty minutes, run by maintainers",
+    "scripts/bench": "a benchmark of about seven minutes, run by maintainers",
     "scripts/mutants": "a maintainer's check of an hour or more",
     "scripts/mutants scripts/mutants-failures.list": "a maintainer's check of an hour or more",
     "scripts/fresh-check": "builds a Debian root with mmdebstrap: needs root and about twenty minutes",
