@@ -8,6 +8,7 @@
 #include <benchmark/benchmark.h>
 
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@
 
 namespace {
 
+std::unique_ptr<velmora::WavReader> reader;
 velmora::SignalFormat format;
 std::vector<velmora::SampleBlock> blocks;
 std::vector<velmora::SampleBlock> measured;  // the window levels' blocks, for the gain stage
@@ -57,7 +59,7 @@ void count(benchmark::State& state) {
 void compressorLevels(benchmark::State& state) {
   const velmora::Compressor compressor({}, format.samplerate);
   for (auto _ : state) {
-    velmora::CompressorLevels levels(compressor, format, "in.wav");
+    velmora::CompressorLevels levels(compressor, format, "in.wav", [] { return reader->cursor(); });
     Sink sink;
     runStage(state, levels, blocks, sink);
   }
@@ -106,16 +108,17 @@ int main(int argc, char** argv) {
     std::cout << "usage: velmora_bench file.wav [benchmark options]" << std::endl;
     return 2;
   }
-  velmora::WavReader reader(argv[1]);
-  if (const auto failure = reader.readHeader()) {
+  reader = std::make_unique<velmora::WavReader>(argv[1]);
+  if (const auto failure = reader->readHeader()) {
     std::cout << *failure << std::endl;
     return 1;
   }
-  format = reader.getFormat();
-  for (velmora::SampleBlock block; reader.readBlock(block);) {
+  format = reader->getFormat();
+  for (velmora::SampleBlock block; reader->readBlock(block);) {
     blocks.push_back(block);
   }
-  velmora::CompressorLevels levels(velmora::Compressor({}, format.samplerate), format, "in.wav");
+  velmora::CompressorLevels levels(velmora::Compressor({}, format.samplerate), format, "in.wav",
+                                   [] { return reader->cursor(); });
   Sink keep(&measured);
   for (const velmora::SampleBlock& block : blocks) {
     levels.step(velmora::SampleBlock(block), keep);

@@ -16,7 +16,7 @@ SampleBlock BlockPool::take() {
 
 void BlockPool::giveBack(SampleBlock&& block) {
   const std::lock_guard held(lock);
-  if (spare.size() < keptBlocks && block.capacity() > 0) {
+  if (spare.size() < keptBlocks) {
     spare.push_back(std::move(block));
   }
 }

@@ -21,7 +21,7 @@ void SampleCursor::readFrom(std::int64_t index) {
   file.clear();
   file.seekg(dataStart + index * width);
   file.read(reinterpret_cast<char*>(bytes.data()), count * width);
-  if (count <= 0 || file.gcount() != count * width) {
+  if (file.gcount() != count * width) {
     throw Failure{"Can't read signal data\n", exitFileFailure};  // the file is shorter than it was
   }
   buffer.resize(static_cast<std::size_t>(count));

@@ -22,8 +22,8 @@ class SampleCursor {
   SampleCursor& operator=(const SampleCursor&) = delete;
   virtual ~SampleCursor() = default;
 
-  // The sample of that index (below the format's count); a read that fails throws Failure, "Can't
-  // read signal data".
+  // The sample of that index, which must lie below the format's count; a read that fails throws
+  // Failure, "Can't read signal data".
   double at(std::int64_t index) {
     if (index < first || index >= first + static_cast<std::int64_t>(buffer.size())) {
       readFrom(index);

@@ -17,10 +17,8 @@ namespace velmora {
 
 namespace {
 // The spare blocks of the whole run, shared by the chains of its files.
-BlockPool& spareBlocks() {
-  static BlockPool pool;
-  return pool;
-}
+BlockPool spare;
+BlockPool& spareBlocks() { return spare; }
 }  // namespace
 
 AudioProcessor::AudioProcessor(const std::string& name, double& state) : sourceName(name), bassState(state) {

@@ -7,11 +7,8 @@ namespace velmora {
 namespace {
 
 // Times to sample counts truncate toward zero; values beyond 32 bits saturate instead of
-// wrapping into a negative count.
+// wrapping into a negative count. Times and rates are numbers, never NaN: so are their products.
 std::int32_t toCount(double samples) {
-  if (std::isnan(samples)) {
-    return 0;
-  }
   return static_cast<std::int32_t>(std::clamp(samples, -2147483648.0, 2147483647.0));
 }
 

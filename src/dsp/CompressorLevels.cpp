@@ -20,8 +20,8 @@ std::int64_t termAt(SampleCursor& cursor, std::int64_t m) {
 
 }  // namespace
 
-CompressorLevels::CompressorLevels(const Compressor& c, const SignalFormat& format, std::string name, Cursors cursors,
-                                   std::int64_t heldSamples)
+CompressorLevels::CompressorLevels(const Compressor& c, const SignalFormat& format, std::string name,
+                                   const Cursors& cursors, std::int64_t heldSamples)
     : compressor(c),
       filename(std::move(name)),
       samples(format.nosamples),
@@ -29,7 +29,7 @@ CompressorLevels::CompressorLevels(const Compressor& c, const SignalFormat& form
       ln(c.lookahead()),
       wn(c.window()),
       sum(2 + std::int64_t{c.lookahead()}) {
-  if (cursors && ln + wn > heldSamples) {
+  if (ln + wn > heldSamples) {
     backs = cursors();
     fronts = cursors();
     directs = cursors();

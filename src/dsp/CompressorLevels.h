@@ -29,12 +29,12 @@ namespace velmora {
 
 class CompressorLevels : public Stage {
  public:
-  // Cursors on the file the samples come from, for windows too long to hold (none: all are held).
+  // Cursors on the file the samples come from, for windows too long to hold.
   using Cursors = std::function<std::unique_ptr<SampleCursor>()>;
 
   // For the samples of a file in format, named name (for the look-ahead's failure report).
   CompressorLevels(const Compressor& compressor, const SignalFormat& format, std::string name,
-                   Cursors cursors = nullptr, std::int64_t heldSamples = heldWindowSamples);
+                   const Cursors& cursors, std::int64_t heldSamples = heldWindowSamples);
 
   void step(SampleBlock&& block, BlockSink& next) override;
   void drain(BlockSink& next) override;

@@ -62,10 +62,11 @@ std::string SafeFileWriter::commit() {
     return cannotWrite;
   }
   if (plan.method == SaveMethod::replace) {
-    switch (files::renameOver(spool, target)) {
-      case files::Outcome::done: committed = true; return "";
-      case files::Outcome::refused: return copyIntoTarget();
-      case files::Outcome::failed: discard(); committed = true; return cannotWrite;
+    const files::Outcome renamed = files::renameOver(spool, target);
+    if (renamed != files::Outcome::refused) {
+      discard();
+      committed = true;
+      return renamed == files::Outcome::done ? "" : cannotWrite;
     }
   }
   return copyIntoTarget();
@@ -76,10 +77,8 @@ std::string SafeFileWriter::copyIntoTarget() {
   const files::Copy copy = files::copyInto(spool, spoolWriter->written(), target, plan.method);
   discard();
   committed = true;
-  switch (copy.outcome) {
-    case files::Outcome::done: return "";
-    case files::Outcome::refused: return cannotOpen;
-    case files::Outcome::failed: break;
+  if (copy.outcome != files::Outcome::failed) {
+    return copy.outcome == files::Outcome::done ? "" : cannotOpen;
   }
   return copy.targetTook < 0 || copy.targetTook >= 44 ? cannotWrite
          : copy.targetTook < 36                      ? "Error writing wav!"

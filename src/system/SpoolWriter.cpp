@@ -59,22 +59,24 @@ bool SpoolWriter::writeStaged() {
   if (files::writeAll(descriptor, staging.get(), count)) {
     return true;
   }
-  if (errno != EINVAL || !files::writeDirect(descriptor, false)) {
+  if (errno != EINVAL) {
     return false;
   }
+  files::writeDirect(descriptor, false);  // where it stays, the write below fails as any would
   direct = false;
   return files::writeAll(descriptor, staging.get(), count);
 }
 
+// The last, short write goes through the page cache.
 bool SpoolWriter::finish() {
-  if (!direct || staged == 0) {
+  if (!direct) {
     return true;
   }
-  const bool cached = files::writeDirect(descriptor, false);  // the last, short write
+  files::writeDirect(descriptor, false);  // where it stays, the write below fails as any would
   direct = false;
   const std::size_t count = staged;
   staged = 0;
-  return cached && files::writeAll(descriptor, staging.get(), count);
+  return files::writeAll(descriptor, staging.get(), count);
 }
 
 }  // namespace velmora

@@ -20,8 +20,9 @@ namespace {
 namespace fs = std::filesystem;
 
 bool isStandardOutput(const struct stat& target) {
-  struct stat out {};
-  return fstat(STDOUT_FILENO, &out) == 0 && out.st_dev == target.st_dev && out.st_ino == target.st_ino;
+  struct stat out {};  // all zero where standard output is closed: no file has that identity
+  fstat(STDOUT_FILENO, &out);
+  return out.st_dev == target.st_dev && out.st_ino == target.st_ino;
 }
 
 bool inGroup(gid_t group) {
@@ -144,7 +145,7 @@ bool copyBytes(int from, int to, std::int64_t length, std::int64_t& targetTook) 
 // Room for length bytes on the target's disk before any byte of it is overwritten; a file system
 // that cannot reserve room says so, and the copy goes ahead as any write would.
 bool reserve(int descriptor, std::int64_t length) {
-  if (length == 0 || ::fallocate(descriptor, FALLOC_FL_KEEP_SIZE, 0, length) == 0) {
+  if (::fallocate(descriptor, FALLOC_FL_KEEP_SIZE, 0, length) == 0) {
     return true;
   }
   return errno == EOPNOTSUPP || errno == ENOSYS || errno == EINVAL;
@@ -163,7 +164,7 @@ fs::path folderOfFile(const fs::path& target) {
 fs::path temporaryFolder() {
   std::error_code error;
   const fs::path folder = fs::temp_directory_path(error);
-  return error || folder.empty() ? fs::path("/tmp") : folder;
+  return error ? fs::path("/tmp") : folder;
 }
 
 TargetFacts factsAbout(const fs::path& target) {
@@ -219,8 +220,8 @@ bool writeAll(int descriptor, const unsigned char* bytes, std::size_t count) {
 }
 
 bool writeDirect(int descriptor, bool on) {
-  const int flags = ::fcntl(descriptor, F_GETFL);
-  return flags >= 0 && ::fcntl(descriptor, F_SETFL, on ? flags | O_DIRECT : flags & ~O_DIRECT) == 0;
+  const int flags = ::fcntl(descriptor, F_GETFL);  // an open descriptor's flags: never fails
+  return ::fcntl(descriptor, F_SETFL, on ? flags | O_DIRECT : flags & ~O_DIRECT) == 0;
 }
 
 void startWriteBack(int descriptor, std::int64_t from, std::int64_t count) {
@@ -280,8 +281,9 @@ Copy copyInto(const Spool& spool, std::int64_t length, const fs::path& target, S
   if (to < 0) {
     return {Outcome::refused};
   }
-  struct stat file {};
-  const bool regular = method != SaveMethod::standardOutput && fstat(to, &file) == 0 && S_ISREG(file.st_mode);
+  struct stat file {};  // an open descriptor's: fstat never fails
+  fstat(to, &file);
+  const bool regular = method != SaveMethod::standardOutput && S_ISREG(file.st_mode);
   Copy copy;
   const auto write = [&] {
     const bool done = copyBytes(spool.descriptor, to, length, copy.targetTook) &&

@@ -36,7 +36,7 @@ class SaveTarget : public ::testing::Test {
     return path;
   }
 
-  const std::vector<double> x = music(1000001);  // many blocks: a reader that reads ahead is still reading
+  const std::vector<double> x = music(2600001);  // past the blocks the chain measures before it starts threads
   const Bytes input = wavBytes({}, encoded(x, 16));
   Bytes expected;
   TempDir dir;
@@ -56,7 +56,7 @@ TEST_F(SaveTarget, AnUnprivilegedUserWritesWhatItMayAndNothingElse) {
   EXPECT_EQ(readFile(open / "w.wav"), expected);
   ownedFile(open / "r.wav", {1, 2, 3}, nobody, 0444);
   const RunResult refused = runProgram(open, {"-b", "-o", "r.wav", "in.wav"}, "", {.asNobody = true});
-  EXPECT_TRUE(refused.out.ends_with("n=500000\nI/O error\n")) << refused.out;
+  EXPECT_TRUE(refused.out.ends_with("n=1300000\nI/O error\n")) << refused.out;
   EXPECT_EQ(refused.status, 255);
   EXPECT_EQ(readFile(open / "r.wav"), Bytes({1, 2, 3}));
   EXPECT_EQ(namesIn(open), (std::vector<std::string>{"in.wav", "r.wav", "w.wav"}));
@@ -147,7 +147,7 @@ TEST_F(SaveTarget, InPlaceTargetsAreWrittenOnlyOnceTheRunHasSucceeded) {
   });
   const RunResult broken = runProgram(dir.path(), {"-b", "-o", "pipe", "in.wav"});
   leaving.join();
-  EXPECT_TRUE(broken.out.ends_with("n=500000\nError writing buffer!\n")) << broken.out;
+  EXPECT_TRUE(broken.out.ends_with("n=1300000\nError writing buffer!\n")) << broken.out;
   EXPECT_EQ(broken.status, 255);
 }
 
@@ -159,8 +159,8 @@ TEST_F(SaveTarget, StandardOutputGetsTheFileBetweenTheLines) {
   const std::vector<double> boosted = referenceBass(x, y);
   const RunResult result = runProgram(dir.path(), {"-b", "-o", "/dev/stdout", "in.wav"});
   EXPECT_EQ(result.status, 0);
-  const std::string before = startup + " Number of Samples = 1000001\nBoosting bass\n" + bassLines(boosted);
-  const std::string after = "\nSaved WAV File: /dev/stdout\n Sample Rate = (Hz) 44100\n Number of Samples = 1000000\n"
+  const std::string before = startup + " Number of Samples = 2600001\nBoosting bass\n" + bassLines(boosted);
+  const std::string after = "\nSaved WAV File: /dev/stdout\n Sample Rate = (Hz) 44100\n Number of Samples = 2600000\n"
                             " Bits Per Sample = 16\n Number of Channels = 2\n";
   EXPECT_EQ(result.out, before + std::string(expected.begin(), expected.end()) + after);
 }

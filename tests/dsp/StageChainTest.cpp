@@ -81,6 +81,9 @@ TEST(StageChain, PlacesTheStagesSoThatTheLongestRunIsShortest) {
   for (const auto& [costs, groups, starts] : cases) {
     EXPECT_EQ(StageChain::balance(costs, groups), starts) << costs.size() << " stages, " << groups << " groups";
   }
+  // A stage that waits more than it works runs alone.
+  EXPECT_EQ(StageChain::alone({0, 2}, {false, true, false, false}), (std::vector<std::size_t>{0, 1, 2}));
+  EXPECT_EQ(StageChain::alone({0}, {false, false, true}), (std::vector<std::size_t>{0, 2}));
 }
 
 }  // namespace
