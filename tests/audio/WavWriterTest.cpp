@@ -200,6 +200,10 @@ TEST(WavWriter, SavesKeepWhatMakesTheTargetWhatItIs) {
   const TempDir dir;
   EXPECT_EQ(save(dir / "odd.wav", {1, 2}, 24), "Invalid bits per sample 24");
   EXPECT_TRUE(namesIn(dir.path()).empty());
+  const mode_t mask = umask(027);  // a new file's permissions are those the user's mask leaves
+  EXPECT_EQ(save(dir / "new.wav", {1, 2}), "");
+  umask(mask);
+  EXPECT_EQ(fs::status(dir / "new.wav").permissions(), fs::perms(0640));
 }
 
 // Saves with standard output redirected to a file, as `>file` does: the target itself, as with

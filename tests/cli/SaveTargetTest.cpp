@@ -152,12 +152,19 @@ TEST_F(SaveTarget, InPlaceTargetsAreWrittenOnlyOnceTheRunHasSucceeded) {
 }
 
 // Saving to the program's own standard output, a pipe: the file's bytes come after every line
-// printed before the save and before the summary, as when the whole file was written at once.
+// printed before the save and before the summary, as when the whole file was written at once. Its
+// spool goes to the system's temporary folder, or to /tmp where TMPDIR names none. A console that
+// takes no line (a full device) loses the lines, not the run.
 TEST_F(SaveTarget, StandardOutputGetsTheFileBetweenTheLines) {
   writeFile(dir / "in.wav", input);
   double y = 0;
   const std::vector<double> boosted = referenceBass(x, y);
-  const RunResult result = runProgram(dir.path(), {"-b", "-o", "/dev/stdout", "in.wav"});
+  const bool root = geteuid() == 0;  // then run as nobody from a folder that takes no spool
+  EXPECT_EQ(chmod(dir.path().c_str(), 0755), 0);
+  const RunResult result = runProgram(root ? folder("closed", false) : dir.path(), {"-b", "-o", "/dev/stdout", "in.wav"},
+                                      "", {.asNobody = root, .temporaryFolder = "/gone"});
+  EXPECT_EQ(runProgram(dir.path(), {"-b", "-o", "full.wav", "in.wav"}, "", {.console = "/dev/full"}).status, 0);
+  EXPECT_EQ(readFile(dir / "full.wav"), expected);
   EXPECT_EQ(result.status, 0);
   const std::string before = startup + " Number of Samples = 2600001\nBoosting bass\n" + bassLines(boosted);
   const std::string after = "\nSaved WAV File: /dev/stdout\n Sample Rate = (Hz) 44100\n Number of Samples = 2600000\n"

@@ -1,6 +1,7 @@
 #include "support/TestSupport.h"
 
 #include <grp.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -169,7 +170,7 @@ RunningProgram::RunningProgram(const fs::path& folder, const std::vector<std::st
   child = fork();
   if (child == 0) {
     dup2(toChild[0], 0);
-    dup2(fromChild[1], 1);
+    dup2(limits.console != nullptr ? open(limits.console, O_WRONLY) : fromChild[1], 1);
     close(toChild[1]);
     close(fromChild[0]);
     limit(RLIMIT_CORE, 0);  // a signal that dumps core leaves no file behind
@@ -178,6 +179,9 @@ RunningProgram::RunningProgram(const fs::path& folder, const std::vector<std::st
     }
     if (limits.asNobody && (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0)) {
       _exit(126);
+    }
+    if (limits.temporaryFolder != nullptr) {
+      setenv("TMPDIR", limits.temporaryFolder, 1);
     }
     if (limits.processes > 0) {
       limit(RLIMIT_NPROC, limits.processes);  // after the change of user, which the limit would refuse

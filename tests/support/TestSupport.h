@@ -60,12 +60,15 @@ struct RunResult {
 };
 
 // What a run of the program may use: bytes in any one file (-1: no limit), processes and threads
-// of its user (0: no limit), and whether it runs as the unprivileged user nobody (the caller must
-// be root; the program is then started from a copy that nobody may run, wherever the build is).
+// of its user (0: no limit), whether it runs as the unprivileged user nobody (the caller must be
+// root; the program is then started from a copy that nobody may run, wherever the build is), a
+// file for its console instead of the pipe that finish() reads, and its TMPDIR.
 struct Limits {
   long fileSize = -1;
   int processes = 0;
   bool asNobody = false;
+  const char* console = nullptr;
+  const char* temporaryFolder = nullptr;
 };
 
 // The program under test started in folder with arguments, its standard input already fed and
