@@ -127,6 +127,23 @@ TEST_F(EndToEnd, ANegativeSampleRateCompressesOrFailsAsTheDefinitionReads) {
             "error handling in.wav\nnosamples=701 curpos=2 offset=" + std::to_string(offset) + "\n", 1);
 }
 
+// Memory stays that of a few blocks, whatever the length of the file (here 48 MB as doubles) and
+// the window: the default one, held as it slides, and one too long to hold, read again from the file.
+TEST_F(EndToEnd, MemoryIsBoundedWhateverTheLengthAndTheWindow) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "a sanitizer's own memory hides the program's";
+#endif
+  if (programUnderTest().command.size() > 1) {
+    GTEST_SKIP() << "a run wrapper's memory hides the program's";
+  }
+  writeFile(dir / "in.wav", wavOf(music(6000000)));
+  for (const std::string window : {"10", "40000"}) {
+    const RunResult result = run({"-w", window, "-c", "-b", "in.wav"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_LE(result.peakRssBytes, 16L << 20) << window;
+  }
+}
+
 // Names reach their files whole, whatever their characters: a name that is no pattern is never
 // expanded (a narrow Windows command line would turn 日本 into a pattern ?? that matches b.wav).
 TEST_F(EndToEnd, WildcardsAreExpandedByTheShellOrOnWindowsByTheProgram) {
