@@ -39,10 +39,10 @@ using SampleBlock = std::vector<double, UninitialisedAllocator<double>>;
 // Samples the reader decodes at a time.
 inline constexpr std::size_t blockSamples = std::size_t{1} << 15;
 // The longest look-ahead and window, in samples together, that the compressor holds in memory
-// (2 MiB of samples, and as much again of blocks that wait for their windows); beyond, it reads the
-// samples of its windows again from the file. Windows this short also keep their sums below 2^53
-// quarters, so their running sums are always exact.
-inline constexpr std::int64_t heldWindowSamples = std::int64_t{1} << 18;
+// (512 KiB of samples, and as much again of blocks that wait for their windows); beyond, it reads
+// the samples of its windows again from the file, as fast. Windows this short also keep their sums
+// below 2^53 quarters, so their running sums are always exact.
+inline constexpr std::int64_t heldWindowSamples = std::int64_t{1} << 16;
 // Blocks a queue between two threads holds before its producer waits.
 inline constexpr std::size_t queueBlocks = 4;
 

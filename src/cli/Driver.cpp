@@ -12,6 +12,7 @@
 #include "cli/Settings.h"
 #include "dsp/AudioProcessor.h"
 #include "system/ProcessExit.h"
+#include "system/SystemFiles.h"
 #include "system/TemporaryFiles.h"
 
 namespace velmora {
@@ -64,15 +65,9 @@ void processFile(std::string inputName, std::string outputName, double threshold
   processor.saveOutput(outputName);
 }
 
-// Walks the arguments; every failure is thrown up to runCommandLine.
-void walkArguments(int argc, char** argv) {
-  const std::string programName = argc > 0 ? argv[0] : "";
-  if (argc <= 1) {
-    printUsage(programName);
-    throw Failure{"", exitUsage};
-  }
+// The options and files in order, with the settings as the options leave them.
+void walkOptionsAndFiles(int argc, char** argv, const std::string& programName, Settings& settings) {
   OptionParser parser;
-  Settings settings;
   double bassState = 0.0;  // the bass boost's filter state carries on from file to file
   for (int index = 1; index < argc; ++index) {
     const std::string argument = argv[index];
@@ -97,6 +92,23 @@ void walkArguments(int argc, char** argv) {
   }
   std::cout.flush();
   checkConsole();
+}
+
+// Walks the arguments; every failure is thrown up to runCommandLine. A reader that waits on a named
+// pipe for the output then sees its end, with no byte, however early the run failed.
+void walkArguments(int argc, char** argv) {
+  const std::string programName = argc > 0 ? argv[0] : "";
+  if (argc <= 1) {
+    printUsage(programName);
+    throw Failure{"", exitUsage};
+  }
+  Settings settings;
+  try {
+    walkOptionsAndFiles(argc, argv, programName, settings);
+  } catch (...) {
+    files::releaseReaders(settings.outputName.empty() ? "out.wav" : settings.outputName);
+    throw;
+  }
 }
 
 void runCommandLine(int argc, char** argv) {

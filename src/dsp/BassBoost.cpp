@@ -12,8 +12,19 @@ void BassBoost::step(SampleBlock&& block, BlockSink& next) {
   block.resize(static_cast<std::size_t>(std::min<std::int64_t>(remaining, static_cast<std::int64_t>(block.size()))));
   remaining -= static_cast<std::int64_t>(block.size());
   Filter local = current;  // in registers through the loop
-  for (double& x : block) {
-    x = local.bassStep(x);
+  double* x = block.data();
+  for (std::size_t from = 0; from < block.size(); from += quietCheckSamples) {
+    const std::size_t to = std::min(block.size(), from + quietCheckSamples);
+    if (local.quiet()) {
+      local.settled = false;
+      for (std::size_t i = from; i < to; ++i) {
+        x[i] = local.quietStep(x[i]);
+      }
+    } else {
+      for (std::size_t i = from; i < to; ++i) {
+        x[i] = local.bassStep(x[i]);
+      }
+    }
   }
   filtered(local, block.data(), block.size());
   next.put(std::move(block));

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <deque>
+#include <limits>
 
 #include "audio/Stage.h"
 
@@ -24,12 +26,33 @@ class BassBoost : public Stage {
     double bassGain;
     double scale;  // 1 / (smoothing + 1)
     double y;
+    // Digital silence brings y down to a fixed point among the subnormal numbers, where each step
+    // costs a hundred normal ones. While y is that small the loops take quietStep instead, which
+    // keeps the output of a silent step that left y as it was, and gives it again while the silence
+    // lasts; a run of quiet steps begins with settled false.
+    bool settled = false;
+    double settledOutput = 0.0;
+
     // One filter step.
     double bassStep(double sample) {
       y = (smoothing * y + sample) * scale;
       return (y * bassGain + sample) * outputGain;
     }
+    bool quiet() const { return std::fabs(y) < std::numeric_limits<double>::min(); }
+    double quietStep(double sample) {
+      if (sample == 0 && settled) {
+        return settledOutput;
+      }
+      const double before = y;
+      settledOutput = bassStep(sample);
+      settled = sample == 0 && y == before;
+      return settledOutput;
+    }
   };
+
+  // How often the loops ask whether a state has become quiet: little enough work is done slowly
+  // before they notice, and the question costs nothing between.
+  static constexpr std::size_t quietCheckSamples = 128;
 
   // Filters the first samples of its input (the pairs of the file: a last odd sample is dropped),
   // starting from the filter state state.

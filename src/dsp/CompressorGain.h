@@ -1,5 +1,7 @@
 #pragma once
 
+#include <limits>
+
 #include "audio/Stage.h"
 #include "dsp/BassBoost.h"
 #include "dsp/Compressor.h"
@@ -25,6 +27,10 @@ class CompressorGain : public Stage {
  private:
   void smoothAndApply(double* x, double* sums, std::size_t count);
   void smoothApplyAndBoost(double* x, const double* sums, std::size_t count);
+  static bool quietSmooth(const Compressor& c, double& smoothed, double sum, bool& still);
+  // A level small enough to be quiet, as the bass boost's filter state can be.
+  static bool quiet(double level) { return level < std::numeric_limits<double>::min(); }
+  static constexpr std::size_t quietCheckPairs = BassBoost::quietCheckSamples / 2;
 
   Compressor compressor;
   BassBoost* bass = nullptr;

@@ -142,10 +142,10 @@ bool copyBytes(int from, int to, std::int64_t length, std::int64_t& targetTook) 
   return true;
 }
 
-// Room for length bytes on the target's disk before any byte of it is overwritten; a file system
-// that cannot reserve room says so, and the copy goes ahead as any write would.
-bool reserve(int descriptor, std::int64_t length) {
-  if (::fallocate(descriptor, FALLOC_FL_KEEP_SIZE, 0, length) == 0) {
+// Room for length bytes from start on the target's disk before any byte of it is overwritten; a
+// file system that cannot reserve room says so, and the copy goes ahead as any write would.
+bool reserve(int descriptor, off_t start, std::int64_t length) {
+  if (::fallocate(descriptor, FALLOC_FL_KEEP_SIZE, start, length) == 0) {
     return true;
   }
   return errno == EOPNOTSUPP || errno == ENOSYS || errno == EINVAL;
@@ -228,6 +228,11 @@ void startWriteBack(int descriptor, std::int64_t from, std::int64_t count) {
   sync_file_range(descriptor, from, count, SYNC_FILE_RANGE_WRITE);
 }
 
+// Where the next write to an open file lands: its end when it was opened to append (`>>`).
+off_t writingPosition(int descriptor, const struct stat& file) {
+  return (::fcntl(descriptor, F_GETFL) & O_APPEND) != 0 ? file.st_size : ::lseek(descriptor, 0, SEEK_CUR);
+}
+
 // The owner and group first, then the permissions (a change of owner clears the set-id bits).
 bool takeIdentity(const Spool& spool, const fs::path& target) {
   struct stat created {};
@@ -283,16 +288,19 @@ Copy copyInto(const Spool& spool, std::int64_t length, const fs::path& target, S
   }
   struct stat file {};  // an open descriptor's: fstat never fails
   fstat(to, &file);
-  const bool regular = method != SaveMethod::standardOutput && S_ISREG(file.st_mode);
+  const bool regular = S_ISREG(file.st_mode);
+  // Standard output that is a file takes the bytes where it stands, after the lines printed so far.
+  const bool console = method == SaveMethod::standardOutput;
+  const off_t start = console && regular ? writingPosition(to, file) : 0;
   Copy copy;
   const auto write = [&] {
     const bool done = copyBytes(spool.descriptor, to, length, copy.targetTook) &&
-                      (!regular || (::ftruncate(to, length) == 0 && ::fsync(to) == 0));
+                      (!regular || console || (::ftruncate(to, length) == 0 && ::fsync(to) == 0));
     copy.outcome = done ? Outcome::done : Outcome::failed;
   };
   if (!regular) {
     write();  // a pipe may wait for its reader: an interruption ends it at any moment
-  } else if (reserve(to, length)) {
+  } else if (reserve(to, start, length)) {
     TemporaryFiles::holdInterruptions(write);
   }
   if (to != STDOUT_FILENO && ::close(to) != 0) {

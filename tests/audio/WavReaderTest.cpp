@@ -67,8 +67,7 @@ TEST(WavReader, EveryHeaderFieldAtZeroMaximumMinusOneAndHuge) {
   }
 }
 
-// Files cut short at every part of the header, layouts that other writers make, and chunk walks
-// that end early, go back before the start or stop at their limit.
+// Files cut short, layouts other writers make, and chunk walks that end early, go back or stop at their limit.
 TEST(WavReader, LayoutsFromOtherWritersLoadOrEndWithTheirMessage) {
   const Bytes eight = pcm16({1, 2, 3, 4, 5, 6, 7, 8});
   const Bytes valid = wavBytes({}, eight);

@@ -90,8 +90,7 @@ fs::path withAttributes(const fs::path& path, bool accessList) {
   return path;
 }
 
-// What makes each entry of a folder what it is, apart from its bytes: where a link points, the
-// owner, group, mode, number of names and extended attributes.
+// Each entry's identity apart from its bytes: link target, owner, group, mode, names, extended attributes.
 std::map<std::string, std::string> identities(const fs::path& folder) {
   std::map<std::string, std::string> all;
   for (const std::string& name : namesIn(folder)) {
@@ -121,9 +120,7 @@ TEST(WavWriter, HeaderSizesAreComputedInSixtyFourBits) {
   EXPECT_EQ(Bytes(header.begin() + 40, header.end()), Bytes({0xFE, 0xFF, 0xFF, 0x7F}));
 }
 
-// What a save leaves behind for each kind of target: the message, the names in the folder (never a
-// temporary file), the new bytes in the file written, and every entry that was there before still
-// what it was: links, owners, groups, modes and names.
+// Each kind of target: the message, no temporary file left, the new bytes, and every entry still what it was.
 TEST(WavWriter, SavesKeepWhatMakesTheTargetWhatItIs) {
   std::string accents;  // a temporary name keeps 241 bytes of the name: here the middle of a character
   for (int i = 0; i < 125; ++i) {
@@ -206,8 +203,7 @@ TEST(WavWriter, SavesKeepWhatMakesTheTargetWhatItIs) {
   EXPECT_EQ(fs::status(dir / "new.wav").permissions(), fs::perms(0640));
 }
 
-// Saves with standard output redirected to a file, as `>file` does: the target itself, as with
-// `-o /dev/stdout >target`, or another file.
+// Saves with standard output redirected to a file (`>file`): the target itself or another file.
 std::string saveWithStandardOutput(const fs::path& target, const fs::path& redirected) {
   const int file = open(redirected.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   const int output = dup(STDOUT_FILENO);
@@ -219,10 +215,7 @@ std::string saveWithStandardOutput(const fs::path& target, const fs::path& redir
   return message;
 }
 
-// Each system call of a save failing in turn: the message, whether out.wav then holds the new bytes
-// (the save found another way) or the previous ones, and never a temporary file left beside it.
-// Targets: out.wav itself; link.wav, a link to it; out.wav owned by nobody; out.wav as standard
-// output (emptied by the redirection); out.wav beside standard output redirected to another file.
+// Each system call of a save failing in turn: the message, the new or the previous bytes, no temporary file.
 TEST(WavWriter, EveryFailingSystemCallKeepsThePreviousFileOrFindsAnotherWay) {
   const Bytes previous = {1, 2, 3};
   const std::vector<double> big(600000, 7);
@@ -312,8 +305,7 @@ TEST(WavWriter, EveryFailingSystemCallKeepsThePreviousFileOrFindsAnotherWay) {
   }
 }
 
-// A pipe is opened once, for writing, and written; a file mounted over the target's name, which
-// no rename can replace, is written in place.
+// A pipe is opened once and written; a file mounted over the target's name is written in place.
 TEST(WavWriter, PipesAndMountedFilesAreWrittenInPlace) {
   const TempDir dir;
   const Bytes expected = wavBytes({}, pcm16({7, 8}));

@@ -19,9 +19,7 @@ long bytesReadBy(int pid) {
   return value;
 }
 
-// A file cut short while the program reads it (here after its first two megabytes) fails its load
-// as a data chunk longer than the file does, with nothing of that file printed before the message,
-// although the stages and the save had started; the previous output stays, and no temporary file.
+// A file cut short while it is read fails its load alone; the previous output stays, and no temporary file.
 TEST(DamagedFile, AFileCutShortWhileItIsReadFailsItsLoadAlone) {
   if (programUnderTest().windows) {
     GTEST_SKIP() << "a file cut while Wine starts the program may not be read at all";

@@ -12,10 +12,7 @@
 namespace velmora::test {
 namespace {
 
-// SIGTERM, SIGINT, SIGHUP and SIGQUIT sent at random moments of a whole run, from before the
-// first block to after the save: after each run the folder holds the input and either the previous
-// output, intact, or the complete new one. The first run is left alone and timed, so its 8 MB,
-// many read and write blocks, must be the new file.
+// Interruptions at random moments leave the previous output intact or the complete new one, and nothing else.
 TEST(InterruptedSave, LeavesThePreviousOutputOrTheCompleteNewOne) {
   if (programUnderTest().windows) {
     GTEST_SKIP() << "POSIX signals do not reach a Windows program under Wine";

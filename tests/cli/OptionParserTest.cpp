@@ -14,8 +14,7 @@ void noUsage(std::string) { ADD_FAILURE() << "usage printed"; }
 
 using Options = std::vector<std::pair<char, std::string>>;
 
-// Options given as (letter, value) pairs applied by one parser with keys on standard input: the
-// settings, what the parser printed and the keys it left unread.
+// Options applied by one parser with keys on standard input: the settings, what it printed, the keys left.
 std::tuple<Settings, std::string, std::string> applied(const Options& options, const std::string& keys = "") {
   std::istringstream input(keys);
   std::streambuf* const previous = std::cin.rdbuf(input.rdbuf());

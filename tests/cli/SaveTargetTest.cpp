@@ -42,9 +42,7 @@ class SaveTarget : public ::testing::Test {
   TempDir dir;
 };
 
-// Run as nobody: a write-only target is written; a read-only one is refused before anything is
-// written; a writable target in a folder nobody may not write to is written in place, also when it
-// is the input itself, which loses no byte before it has been read.
+// As nobody: a write-only target is written, a read-only one refused, one in a closed folder written in place.
 TEST_F(SaveTarget, AnUnprivilegedUserWritesWhatItMayAndNothingElse) {
   if (geteuid() != 0) {
     GTEST_SKIP() << "running the program as nobody needs root";
@@ -74,6 +72,8 @@ TEST_F(SaveTarget, AnUnprivilegedUserWritesWhatItMayAndNothingElse) {
   // down to the calling thread alone.
   const RunResult unlimited = runProgram(open, {"-c", "-b", "-o", "w.wav", "in.wav"}, "", {.asNobody = true});
   const Bytes bytes = readFile(open / "w.wav");
+  double y = 0;  // a file long enough for threads, against the definition
+  EXPECT_TRUE(bytes == wavBytes({}, encoded(referenceBass(referenceCompressor(x, {}, 44100), y), 16)));
   for (const int processes : {1, 2, 3, 4}) {
     const RunResult limited = runProgram(open, {"-c", "-b", "-o", "w.wav", "in.wav"}, "", {.processes = processes, .asNobody = true});
     EXPECT_TRUE(limited.out == unlimited.out && limited.status == 0) << processes << ": " << limited.status;
@@ -81,12 +81,7 @@ TEST_F(SaveTarget, AnUnprivilegedUserWritesWhatItMayAndNothingElse) {
   }
 }
 
-// A run that fails once its stages have started (here the compressor, on a negative sample rate)
-// leaves every target as it was, whether a rename or an in-place copy would have saved it: a link,
-// a file of two names, another user's file in a folder the user may not write to, a pipe (never
-// opened: without a reader it does not hold the run, with one it sends nothing). A successful run
-// writes in place once it is over: onto its own input, whose samples start before the 44th byte;
-// a pipe whose reader leaves early fails the save as any failed write does.
+// A run that fails after its stages started leaves every target as it was; a success writes in place at its end.
 TEST_F(SaveTarget, InPlaceTargetsAreWrittenOnlyOnceTheRunHasSucceeded) {
   if (geteuid() != 0) {
     GTEST_SKIP() << "running the program as nobody needs root";
@@ -102,23 +97,26 @@ TEST_F(SaveTarget, InPlaceTargetsAreWrittenOnlyOnceTheRunHasSucceeded) {
   const std::string failure = startup + "twnd=-10\n Number of Samples = 300001\nCompressing: neg.wav\n"
                               "future::input file not ready (or not loaded)!!!\nerror handling neg.wav\n"
                               "nosamples=300001 curpos=2 offset=-8\n";
-  std::thread reader;
-  for (const std::string target : {"link.wav", "two.wav", "closed/t.wav", "pipe", "pipe"}) {
-    const RunResult result = runProgram(dir.path(), {"-w", "-10", "-c", "-b", "-o", target, "neg.wav"}, "",
-                                        {.asNobody = target == "closed/t.wav"});
-    EXPECT_EQ(std::make_tuple(result.out, result.status), std::make_tuple(failure, 1)) << target;
-    if (target == "pipe" && !reader.joinable()) {  // the next run has a reader waiting in its open
+  for (int run = 0; run < 6; ++run) {
+    const std::string target = std::array{"link.wav", "two.wav", "closed/t.wav", "pipe", "pipe", "pipe"}[run];
+    const bool missing = run == 5;  // a failure before the output is ever opened
+    std::thread reader;
+    if (run > 3) {  // a reader waiting in its open, which the failed run lets go with no byte
       std::atomic<pid_t> task{0};
       reader = std::thread([&] {
         task = gettid();
-        EXPECT_EQ(readFile(dir / "pipe"), Bytes());  // returns once the failed run lets it go
+        EXPECT_EQ(readFile(dir / "pipe"), Bytes());
       });
       for (std::string call; call != std::to_string(SYS_openat);) {
         std::ifstream("/proc/self/task/" + std::to_string(task) + "/syscall") >> call;
       }
     }
+    const RunResult result = runProgram(dir.path(), {"-w", "-10", "-c", "-b", "-o", target, missing ? "missing.wav" : "neg.wav"},
+                                        "", {.asNobody = target == "closed/t.wav"});
+    EXPECT_EQ(std::make_tuple(result.out, result.status),
+              missing ? std::make_tuple(startup + "twnd=-10\nI/O error\n", 255) : std::make_tuple(failure, 1)) << target;
+    reader.joinable() ? reader.join() : void();
   }
-  reader.join();
   for (const std::string file : {"real.wav", "one.wav", "closed/t.wav"}) {
     EXPECT_EQ(readFile(dir / file), previous) << file;
   }
@@ -151,10 +149,7 @@ TEST_F(SaveTarget, InPlaceTargetsAreWrittenOnlyOnceTheRunHasSucceeded) {
   EXPECT_EQ(broken.status, 255);
 }
 
-// Saving to the program's own standard output, a pipe: the file's bytes come after every line
-// printed before the save and before the summary, as when the whole file was written at once. Its
-// spool goes to the system's temporary folder, or to /tmp where TMPDIR names none. A console that
-// takes no line (a full device) loses the lines, not the run.
+// Standard output gets the file's bytes between the lines; a console that takes no line loses the lines, not the run.
 TEST_F(SaveTarget, StandardOutputGetsTheFileBetweenTheLines) {
   writeFile(dir / "in.wav", input);
   double y = 0;

@@ -35,10 +35,7 @@ std::string outcome(const std::optional<Failure>& failure) {
   return failure ? failure->message + "/" + std::to_string(failure->status) : "nothing";
 }
 
-// However a stage ends, the chain runs to its end, on threads or on the calling thread alone: one
-// that fails (or throws anything else, reported as an exception) takes the rest of its input and
-// drops it, so the stage before it is never left waiting on a full queue; the stages after it
-// are drained with what reached them.
+// However a stage ends, the chain runs to its end: a failed stage drops its input, later ones are drained.
 TEST(StageChain, NoStageWaitsForEverOnANeighbourThatStopped) {
   struct Case {
     int failAt;

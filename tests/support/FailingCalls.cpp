@@ -72,8 +72,7 @@ bool fails(const char* call, const char* path) { return anyArmed && FailingCall:
 
 using velmora::test::fails;
 
-// Each call is passed on to the next definition of its name (the C library's, or a sanitizer's)
-// unless it is one to fail.
+// Each call goes on to the next definition of its name (the C library's or a sanitizer's) unless it is to fail.
 template <typename Function>
 Function next(const char* name) {
   return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));

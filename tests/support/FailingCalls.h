@@ -2,16 +2,12 @@
 
 #include <string>
 
-// Makes chosen system calls of this test program fail as a full disk, a lost permission or a busy
-// name would. The test program defines these C library functions itself, so its definitions come
-// first, and passes every call on to the library's own except the ones a FailingCall picks out.
+// Chosen system calls of the test program fail as a full disk, a lost permission or a busy name would.
 
 namespace velmora::test {
 
-// While alive, the call named call ("open", "write", "read", "lseek", "fsync", "ftruncate",
-// "close", "rename", "linkat", "fstat", "fchown", "fchmod") fails with error on a file whose path
-// ends with suffix ("rename": either name; "linkat": the new one), once skipped such calls have
-// succeeded, times times.
+// While alive, call fails with error on paths ending with suffix ("rename": either name; "linkat": the new one),
+// after skipped successes, times times.
 class FailingCall {
  public:
   FailingCall(std::string call, std::string suffix, int error, int skipped = 0, int times = 1);

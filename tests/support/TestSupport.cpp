@@ -119,8 +119,7 @@ const ProgramUnderTest& programUnderTest() {
   return program;
 }
 
-// Under CR LF every line end must be CR LF: drops the CR of each CR LF and marks any bare LF, so
-// that the comparison with the expected text shows it.
+// Under CR LF: drops the CR of each CR LF and marks any bare LF, for the comparison to show it.
 std::string withPlainLineEnds(const std::string& text) {
   std::string plain;
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -134,8 +133,7 @@ std::string withPlainLineEnds(const std::string& text) {
 
 namespace {
 
-// A copy of the program in a folder that anyone may enter: the build may lie in a folder that an
-// unprivileged user cannot, such as root's home.
+// A copy of the program that nobody may start, wherever the build lies (root's home folder is closed to others).
 std::string programForNobody() {
   static const TempDir folder;
   static const std::string copy = [] {
@@ -170,7 +168,7 @@ RunningProgram::RunningProgram(const fs::path& folder, const std::vector<std::st
   child = fork();
   if (child == 0) {
     dup2(toChild[0], 0);
-    dup2(limits.console != nullptr ? open(limits.console, O_WRONLY) : fromChild[1], 1);
+    dup2(limits.console != nullptr ? open(limits.console, O_WRONLY | O_APPEND | O_CREAT, 0644) : fromChild[1], 1);
     close(toChild[1]);
     close(fromChild[0]);
     limit(RLIMIT_CORE, 0);  // a signal that dumps core leaves no file behind

@@ -11,8 +11,7 @@
 #include "audio/Stage.h"
 #include "support/WavBytes.h"
 
-// Shared helpers of the tests: temporary folders, captured console output, intercepted process
-// exits, runs of the built program and the texts it prints.
+// Shared helpers: temporary folders, runs of the built program, and the texts it prints.
 
 namespace velmora::test {
 
@@ -42,8 +41,7 @@ std::vector<std::string> namesIn(const std::filesystem::path& folder);
 std::vector<double> throughStages(const std::vector<Stage*>& stages, const std::vector<double>& samples,
                                   std::size_t blockSize);
 
-// The program the end-to-end tests run: the native build, or the Windows build under Wine when
-// VELMORA_WINDOWS_PROGRAM names it.
+// The native build, or the Windows build under Wine when VELMORA_WINDOWS_PROGRAM names it.
 struct ProgramUnderTest {
   std::vector<std::string> command;  // any wrapper (VELMORA_RUN_WRAPPER, Wine), then the program
   std::string name;                  // its first argument as the program sees it
@@ -59,10 +57,8 @@ struct RunResult {
   long peakRssBytes = 0;
 };
 
-// What a run of the program may use: bytes in any one file (-1: no limit), processes and threads
-// of its user (0: no limit), whether it runs as the unprivileged user nobody (the caller must be
-// root; the program is then started from a copy that nobody may run, wherever the build is), a
-// file for its console instead of the pipe that finish() reads, and its TMPDIR.
+// A run's limits (file size, processes), its user, its console (a file appended to, else the pipe finish()
+// reads) and its TMPDIR.
 struct Limits {
   long fileSize = -1;
   int processes = 0;
@@ -71,8 +67,7 @@ struct Limits {
   const char* temporaryFolder = nullptr;
 };
 
-// The program under test started in folder with arguments, its standard input already fed and
-// closed; finish() collects its console output and waits for it.
+// The program started in folder with arguments and its standard input fed; finish() collects its output.
 class RunningProgram {
  public:
   RunningProgram(const std::filesystem::path& folder, const std::vector<std::string>& arguments,

@@ -5,8 +5,7 @@
 #include <string>
 #include <vector>
 
-// WAV files built byte by byte from the format's table, independently of the program's own header
-// code, for the tests' inputs and expected outputs and for the fuzzer's seeds.
+// WAV files built byte by byte from the format's table, independent of the program's header code.
 
 namespace velmora::test {
 
@@ -27,8 +26,7 @@ struct Chunk {
   bool pad = false;
 };
 
-// A whole file: the 36-byte header with riffSize, nAvgBytesPerSec and nBlockAlign derived from
-// the layout, fmtSize - 16 zero bytes, the chunks, then the data chunk holding data.
+// A whole file: the 36-byte header derived from the layout, fmtSize - 16 zero bytes, the chunks, the data chunk.
 Bytes wavBytes(const WavLayout& layout, const Bytes& data, const std::vector<Chunk>& before = {});
 Bytes pcm16(const std::vector<int>& samples);
 Bytes pcm8(const std::vector<int>& samples);

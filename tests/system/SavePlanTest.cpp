@@ -5,9 +5,7 @@
 namespace velmora::test {
 namespace {
 
-// Which targets are replaced by a rename (their spool beside them, on their file system), which
-// are written in place (the spool beside them where their folder takes new files, else in the
-// system's temporary folder), and which are refused.
+// Which targets are renamed over, written in place or refused, and where each one's spool goes.
 TEST(SavePlan, OnlyAFileWhoseIdentitySurvivesARenameIsReplaced) {
   using enum SaveMethod;
   const TargetFacts plain{.exists = true, .regular = true, .writable = true, .folderWritable = true,
