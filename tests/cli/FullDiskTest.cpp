@@ -12,13 +12,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void expectFailedSave(const TempDir& dir, const RunResult& result, const std::string& out, const Bytes& previous) {
-  EXPECT_EQ(result.out, out);
-  EXPECT_EQ(result.status, 255);
-  EXPECT_EQ(readFile(dir / "out.wav"), previous);
-  EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"in.wav", "out.wav"}));
-}
-
 // A file size limit fails the save at each of its writes, after every line of the run; the previous output stays.
 TEST(FullDisk, AFailedSaveReportsItKeepsThePreviousOutputAndLeavesNoTemporaryFile) {
   if (programUnderTest().command.size() > 1) {
@@ -35,7 +28,10 @@ TEST(FullDisk, AFailedSaveReportsItKeepsThePreviousOutputAndLeavesNoTemporaryFil
                                        {50L, "Error writing buffer!\n"}, {200044L, "Error writing buffer!\n"},
                                        {400040L, "Error writing buffer!\n"}}) {
     writeFile(dir / "out.wav", previous);
-    expectFailedSave(dir, runProgram(dir.path(), {"-c", "-b", "in.wav"}, "", {.fileSize = limit}), lines + message, previous);
+    const RunResult result = runProgram(dir.path(), {"-c", "-b", "in.wav"}, "", {.fileSize = limit});
+    EXPECT_EQ(std::make_tuple(result.out, result.status), std::make_tuple(lines + message, 255));
+    EXPECT_EQ(readFile(dir / "out.wav"), previous);
+    EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"in.wav", "out.wav"}));
   }
 }
 

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <csignal>
@@ -52,8 +51,7 @@ TEST(InterruptedSave, LeavesThePreviousOutputOrTheCompleteNewOne) {
   }
   EXPECT_GT(interrupted, 0);
 
-  // A target written in place through a link, interrupted once its copy has begun: the copy ends
-  // before the signal does.
+  // A target written in place through a link, interrupted once its copy has begun: the copy ends first.
   writeFile(dir / "t.wav", previous);
   std::filesystem::create_symlink("t.wav", dir / "link.wav");
   for (const int signal : {SIGINT, SIGTERM}) {
@@ -70,10 +68,7 @@ TEST(InterruptedSave, LeavesThePreviousOutputOrTheCompleteNewOne) {
   std::filesystem::remove(dir / "link.wav");
   std::filesystem::remove(dir / "t.wav");
 
-  // A console whose reader leaves after three lines, as `| head -3`: the run ends by SIGPIPE as an
-  // unhandled write would end it, or completes; the folder holds the previous file or the new one.
-  // One that leaves after the two lines printed at the start leaves while the samples are worked
-  // on, before any line of the save: the target stays as it was, unless the run was over by then.
+  // A console whose reader leaves (`| head -3`, or -2 while the samples are worked on): SIGPIPE or the end, one file.
   for (const std::size_t lines : {2, 3, 3, 3}) {
     writeFile(dir / "out.wav", previous);
     const RunResult result = RunningProgram(dir.path(), {"-b", "in.wav"}).finish(lines);

@@ -68,8 +68,7 @@ TEST_F(SaveTarget, AnUnprivilegedUserWritesWhatItMayAndNothingElse) {
   }
   EXPECT_EQ(namesIn(closed), (std::vector<std::string>{"a.wav", "in.wav", "t.wav"}));
 
-  // Under a limit of its user's processes and threads the stages share what threads there are,
-  // down to the calling thread alone.
+  // Under a limit of its user's processes the stages share what threads there are, down to the calling thread.
   const RunResult unlimited = runProgram(open, {"-c", "-b", "-o", "w.wav", "in.wav"}, "", {.asNobody = true});
   const Bytes bytes = readFile(open / "w.wav");
   double y = 0;  // a file long enough for threads, against the definition

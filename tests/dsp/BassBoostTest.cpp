@@ -12,8 +12,7 @@
 namespace velmora::test {
 namespace {
 
-// Digital silence between sounds takes the filter's state to a subnormal fixed point and back, as
-// the definition's, to the bit.
+// Silence between sounds takes the filter's state to a subnormal fixed point and back, as the definition's.
 TEST(BassBoost, SilenceBetweenSoundsGivesTheDefinitionBitForBit) {
   std::vector<double> x = music(3001);
   x.resize(200001);

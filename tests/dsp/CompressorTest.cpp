@@ -71,8 +71,7 @@ TEST(Compressor, TheStagesGiveTheDefinitionBitForBit) {
       }
     }
   }
-  // Windows of one or two terms stop being full where the end of the input, not the pairs still
-  // to come, bounds them; these lengths put the end of the first block of pairs right there.
+  // Windows of one or two terms whose fullness the input's end bounds, right at the first block's end.
   for (const std::size_t n : {32768, 32769, 32770}) {
     const std::vector<double> x = randomSamples(n, -32768, 32767, random);
     for (const CompressorSettings& settings : {CompressorSettings{.tla = 0, .twnd = 1}, CompressorSettings{.tla = 1, .twnd = 1},
@@ -81,8 +80,7 @@ TEST(Compressor, TheStagesGiveTheDefinitionBitForBit) {
           << n << " " << settings.tla << " " << settings.twnd;
     }
   }
-  // Long enough for the held samples to be dropped and moved along as the window slides; digital
-  // silence between sounds takes the level down to a subnormal fixed point and back.
+  // Held samples dropped as the window slides; silence takes the level to a subnormal fixed point and back.
   std::vector<double> x = randomSamples(40001, -32768, 32767, random);
   x.resize(200001);
   x.insert(x.end(), x.begin(), x.begin() + 20000);

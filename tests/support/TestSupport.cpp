@@ -9,11 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <csignal>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
-#include <memory>
 #include <random>
 
 #include "dsp/StageChain.h"

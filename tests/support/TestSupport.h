@@ -45,8 +45,7 @@ std::vector<double> throughStages(const std::vector<Stage*>& stages, const std::
 struct ProgramUnderTest {
   std::vector<std::string> command;  // any wrapper (VELMORA_RUN_WRAPPER, Wine), then the program
   std::string name;                  // its first argument as the program sees it
-  // The Windows build: console lines end in CR LF, it expands *.wav itself, names cannot hold a
-  // double quote and POSIX signals do not reach it.
+  // The Windows build: CR LF lines, its own wildcards, no double quotes in names, no POSIX signals.
   bool windows = false;
 };
 const ProgramUnderTest& programUnderTest();
@@ -57,8 +56,7 @@ struct RunResult {
   long peakRssBytes = 0;
 };
 
-// A run's limits (file size, processes), its user, its console (a file appended to, else the pipe finish()
-// reads) and its TMPDIR.
+// A run's limits (file size, processes), its user, its console (a file appended to) and its TMPDIR.
 struct Limits {
   long fileSize = -1;
   int processes = 0;

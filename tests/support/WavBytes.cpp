@@ -6,13 +6,13 @@
 
 namespace velmora::test {
 
-namespace {
-
 void appendLe(Bytes& bytes, std::uint64_t value, int width) {
   for (int i = 0; i < width; ++i) {
     bytes.push_back(static_cast<unsigned char>(value >> (8 * i)));
   }
 }
+
+namespace {
 
 void appendTag(Bytes& bytes, const std::string& tag) {
   for (std::size_t i = 0; i < 4; ++i) {

@@ -31,6 +31,7 @@ Bytes wavBytes(const WavLayout& layout, const Bytes& data, const std::vector<Chu
 Bytes pcm16(const std::vector<int>& samples);
 Bytes pcm8(const std::vector<int>& samples);
 void putLe32(Bytes& bytes, std::size_t at, std::uint32_t value);
+void appendLe(Bytes& bytes, std::uint64_t value, int width);
 
 void writeFile(const std::filesystem::path& path, const Bytes& bytes);
 Bytes readFile(const std::filesystem::path& path);
