@@ -39,7 +39,7 @@ void CompressorGain::smoothAndApply(double* x, double* sums, std::size_t count) 
   level = smoothed;
   // A block whose level stood still throughout has one gain, worked out once: the gain law is slow
   // on a subnormal level. In music the second level already differs.
-  if (count > 0 && std::all_of(sums, sums + count, [&sums](double l) { return l == sums[0]; })) {
+  if (std::all_of(sums, sums + count, [&sums](double l) { return l == sums[0]; })) {
     const double gain = c.gainAt(smoothed);
     for (std::size_t i = 0; i < 2 * count; ++i) {
       x[i] = c.limit(x[i] * gain);

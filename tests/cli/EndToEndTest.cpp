@@ -139,6 +139,7 @@ TEST_F(EndToEnd, LoadsEveryLayoutAppliesEverySettingAndWritesTheSameFormatBack) 
       {{.channels = 1, .bits = 8}, {}, music(501, 100, 128)},
       {{.channels = 6, .rate = 48000}, {{"LIST", Bytes(5, 1), true}, {"JUNK", Bytes(3, 0), false}}, music(600)},
       {{.rate = 1000, .fmtSize = 18}, {}, music(400)},
+      {{.channels = 1, .rate = -8000}, {}, music(701)},  // a negative rate: negative look-ahead, window and time constants
       {{}, {}, [] {  // digital silence after the sound takes both filters' states to subnormal fixed points
          std::vector<double> x = music(600);
          x.resize(150000);
