@@ -12,13 +12,7 @@ constexpr const char* cannotWrite = "Error writing buffer!";
 
 SafeFileWriter::SafeFileWriter(const std::string& name) : target(pathOf(name)) {}
 
-// A pipe that was never written is closed once, so that a reader waiting on it sees its end.
-SafeFileWriter::~SafeFileWriter() {
-  discard();
-  if (!committed && plan.method == SaveMethod::inPlace) {
-    files::releaseReaders(target);
-  }
-}
+SafeFileWriter::~SafeFileWriter() { discard(); }
 
 // A replacement takes the target's owner, group and permissions before any byte is written; where
 // it cannot, the target is written in place instead.
@@ -58,14 +52,12 @@ bool SafeFileWriter::write(const unsigned char* bytes, std::size_t count) {
 std::string SafeFileWriter::commit() {
   if (!spoolWriter->finish()) {
     discard();
-    committed = true;
     return cannotWrite;
   }
   if (plan.method == SaveMethod::replace) {
     const files::Outcome renamed = files::renameOver(spool, target);
     if (renamed != files::Outcome::refused) {
       discard();
-      committed = true;
       return renamed == files::Outcome::done ? "" : cannotWrite;
     }
   }
@@ -76,7 +68,6 @@ std::string SafeFileWriter::commit() {
 std::string SafeFileWriter::copyIntoTarget() {
   const files::Copy copy = files::copyInto(spool, spoolWriter->written(), target, plan.method);
   discard();
-  committed = true;
   if (copy.outcome != files::Outcome::failed) {
     return copy.outcome == files::Outcome::done ? "" : cannotOpen;
   }

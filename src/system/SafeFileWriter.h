@@ -41,7 +41,6 @@ class SafeFileWriter {
   SavePlan plan;
   files::Spool spool;
   std::unique_ptr<SpoolWriter> spoolWriter;
-  bool committed = false;         // the commit was tried
 };
 
 }  // namespace velmora

@@ -164,6 +164,10 @@ TEST_F(SaveTarget, StandardOutputGetsTheFileBetweenTheLines) {
   const std::string after = "\nSaved WAV File: /dev/stdout\n Sample Rate = (Hz) 44100\n Number of Samples = 2600000\n"
                             " Bits Per Sample = 16\n Number of Channels = 2\n";
   EXPECT_EQ(result.out, before + std::string(expected.begin(), expected.end()) + after);
+  writeFile(dir / "log.txt", {'-', '\n'});  // standard output appended to a file: after what it held and the lines
+  EXPECT_EQ(runProgram(dir.path(), {"-b", "-o", "/dev/stdout", "in.wav"}, "", {.console = (dir / "log.txt").c_str()}).status, 0);
+  const Bytes log = readFile(dir / "log.txt");
+  EXPECT_TRUE(std::string(log.begin(), log.end()) == "-\n" + before + std::string(expected.begin(), expected.end()) + after);
 }
 
 }  // namespace
