@@ -71,7 +71,6 @@ TEST_F(EndToEnd, WalksTheCommandLineFromLeftToRight) {
     expectRun({"\"q.wav"}, loaded(200) + summary("out.wav", 0), 0);
   }
 
-  const std::vector<double> a1 = referenceCompressor(a, {}, 44100);
   double y = 0;
   const std::vector<double> b1 = referenceBass(referenceCompressor(b, {}, 44100), y);
   expectRun({"-c", "a.wav", "-b", "b.wav"},
@@ -90,7 +89,6 @@ TEST_F(EndToEnd, WalksTheCommandLineFromLeftToRight) {
   EXPECT_EQ(file("out.wav"), wavOf(bBoosted));
   expectRun({"-C", "3", "-cb", "a.wav"}, loaded(301) + "Compressing: a.wav\n" + summary("out.wav", 300), 0);
   EXPECT_EQ(file("out.wav"), wavOf(referenceCompressor(a, {.slope = 20}, 44100)));
-  EXPECT_NE(a1, referenceCompressor(a, {.slope = 20}, 44100));
 }
 
 // Memory stays that of a few blocks for a long file, under a held window and one read again from the file.

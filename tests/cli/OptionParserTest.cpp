@@ -35,9 +35,8 @@ TEST(OptionParser, ReportsEachNumberAndReadsOneKeyPerReport) {
               "abcdefghi");
   EXPECT_EQ(printed, "threshold=0.5\nslope=4\ntla=3\ntla=1\ntwnd=7\ntatt=1\ntrel=-2\n");
   EXPECT_EQ(unread, "hi");
-  EXPECT_EQ(std::make_tuple(settings.threshold, settings.tla, settings.twnd, settings.trel), std::make_tuple(0.5, 1.0, 7.0, -2.0));
-  EXPECT_EQ(settings.slope, 6.0);
-  EXPECT_EQ(settings.outputName, "x.wav");
+  EXPECT_EQ(std::make_tuple(settings.threshold, settings.slope, settings.tla, settings.twnd, settings.trel, settings.outputName),
+            std::make_tuple(0.5, 6.0, 1.0, 7.0, -2.0, "x.wav"));
   EXPECT_TRUE(settings.compress && settings.truncate && !settings.boostBass);
 }
 

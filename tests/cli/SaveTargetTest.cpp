@@ -25,6 +25,7 @@ class SaveTarget : public ::testing::Test {
     }
     double y = 0;
     expected = wavBytes({}, encoded(referenceBass(x, y), 16));
+    EXPECT_EQ(chmod(dir.path().c_str(), 0755), 0);
   }
   // A folder of dir owned by nobody, or by root and closed to others, holding the input.
   fs::path folder(const std::string& name, bool nobodys) {
@@ -47,7 +48,6 @@ TEST_F(SaveTarget, AnUnprivilegedUserWritesWhatItMayAndNothingElse) {
   if (geteuid() != 0) {
     GTEST_SKIP() << "running the program as nobody needs root";
   }
-  EXPECT_EQ(chmod(dir.path().c_str(), 0755), 0);
   const fs::path open = folder("open", true);
   ownedFile(open / "w.wav", {1, 2, 3}, nobody, 0200);
   EXPECT_EQ(runProgram(open, {"-b", "-o", "w.wav", "in.wav"}, "", {.asNobody = true}).status, 0);
@@ -69,14 +69,12 @@ TEST_F(SaveTarget, AnUnprivilegedUserWritesWhatItMayAndNothingElse) {
   EXPECT_EQ(namesIn(closed), (std::vector<std::string>{"a.wav", "in.wav", "t.wav"}));
 
   // Under a limit of its user's processes the stages share what threads there are, down to the calling thread.
-  const RunResult unlimited = runProgram(open, {"-c", "-b", "-o", "w.wav", "in.wav"}, "", {.asNobody = true});
-  const Bytes bytes = readFile(open / "w.wav");
   double y = 0;  // a file long enough for threads, against the definition
-  EXPECT_TRUE(bytes == wavBytes({}, encoded(referenceBass(referenceCompressor(x, {}, 44100), y), 16)));
-  for (const int processes : {1, 2, 3, 4}) {
+  const Bytes reference = wavBytes({}, encoded(referenceBass(referenceCompressor(x, {}, 44100), y), 16));
+  const RunResult unlimited = runProgram(open, {"-c", "-b", "-o", "w.wav", "in.wav"}, "", {.asNobody = true});
+  for (const int processes : {0, 1, 2, 3, 4}) {  // 0: no limit
     const RunResult limited = runProgram(open, {"-c", "-b", "-o", "w.wav", "in.wav"}, "", {.processes = processes, .asNobody = true});
-    EXPECT_TRUE(limited.out == unlimited.out && limited.status == 0) << processes << ": " << limited.status;
-    EXPECT_TRUE(readFile(open / "w.wav") == bytes) << processes;
+    EXPECT_TRUE(limited.out == unlimited.out && limited.status == 0 && readFile(open / "w.wav") == reference) << processes;
   }
 }
 
@@ -121,18 +119,6 @@ TEST_F(SaveTarget, InPlaceTargetsAreWrittenOnlyOnceTheRunHasSucceeded) {
   }
   EXPECT_EQ(namesIn(dir.path()), names);
 
-  // A fmt chunk of 8 bytes: the data chunk's header overlaps the format's last fields, 16 bits.
-  Bytes own = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 8, 0, 0, 0, 1, 0, 2, 0,
-               0x44, 0xAC, 0, 0, 'd', 'a', 't', 'a', 0, 0, 0x10, 0};
-  const std::vector<double> samples = music(1 << 19);
-  const Bytes data = encoded(samples, 16);
-  own.insert(own.end(), data.begin(), data.end());
-  writeFile(dir / "own.wav", own);
-  fs::create_symlink("own.wav", dir / "self.wav");
-  EXPECT_EQ(runProgram(dir.path(), {"-b", "-o", "self.wav", "own.wav"}).status, 0);
-  double y = 0;
-  EXPECT_TRUE(readFile(dir / "own.wav") == wavBytes({}, encoded(referenceBass(samples, y), 16)));
-
   writeFile(dir / "in.wav", input);
   std::thread leaving([&] {
     const int early = open((dir / "pipe").c_str(), O_RDONLY);
@@ -154,7 +140,6 @@ TEST_F(SaveTarget, StandardOutputGetsTheFileBetweenTheLines) {
   double y = 0;
   const std::vector<double> boosted = referenceBass(x, y);
   const bool root = geteuid() == 0;  // then run as nobody from a folder that takes no spool
-  EXPECT_EQ(chmod(dir.path().c_str(), 0755), 0);
   const RunResult result = runProgram(root ? folder("closed", false) : dir.path(), {"-b", "-o", "/dev/stdout", "in.wav"},
                                       "", {.asNobody = root, .temporaryFolder = "/gone"});
   EXPECT_EQ(runProgram(dir.path(), {"-b", "-o", "full.wav", "in.wav"}, "", {.console = "/dev/full"}).status, 0);

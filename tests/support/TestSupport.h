@@ -34,7 +34,6 @@ class TempDir {
 // A file of bytes with the mode, owned by owner and the group nobody where root may give it away.
 std::filesystem::path ownedFile(const std::filesystem::path& path, const Bytes& bytes, unsigned owner, unsigned mode);
 
-// The names in folder, sorted.
 std::vector<std::string> namesIn(const std::filesystem::path& folder);
 
 // The samples that come out of stages run by a chain, given samples in blocks of blockSize.
@@ -88,7 +87,6 @@ inline RunResult runProgram(const std::filesystem::path& folder, const std::vect
   return RunningProgram(folder, arguments, input, limits).finish();
 }
 
-// The user and group ids of nobody.
 inline constexpr unsigned nobody = 65534;
 
 }  // namespace velmora::test
