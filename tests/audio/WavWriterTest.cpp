@@ -225,6 +225,8 @@ TEST(WavWriter, EveryFailingSystemCallKeepsThePreviousFileOrFindsAnotherWay) {
       {"out.wav", {{"fstat", spool, EIO}}, "", true},
       {"out.wav", {{"fchmod", spool, EPERM}}, "", true},
       {"owned", {{"fchown", spool, EPERM}}, "", true},
+      {"out.wav", {{"write", spool, ENOSPC}}, "Error writing wav!", false},
+      {"out.wav", {{"write", spool, ENOSPC, 1}}, "Error writing chk!", false},
       {"out.wav", {{"write", spool, ENOSPC, 2}}, buffer, false},
       {"out.wav", {{"fsync", spool, EIO}}, buffer, false},
       {"out.wav", {{"linkat", ".tmp", EEXIST}}, "", true},

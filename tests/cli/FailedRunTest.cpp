@@ -12,9 +12,6 @@
 #include "support/Reference.h"
 #include "support/TestSupport.h"
 
-// Runs that fail part way, by a full disk, a file cut short or an interruption: the previous output
-// stays, or the complete new one, and nothing else.
-
 namespace velmora::test {
 namespace {
 
