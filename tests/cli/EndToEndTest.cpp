@@ -102,8 +102,7 @@ TEST_F(EndToEnd, MemoryIsBoundedWhateverTheLengthAndTheWindow) {
   writeFile(dir / "in.wav", wavOf(music(6000000)));
   for (const std::string window : {"10", "760", "40000"}) {
     const RunResult result = run({"-w", window, "-c", "-b", "in.wav"});
-    EXPECT_EQ(result.status, 0);
-    EXPECT_LE(result.peakRssBytes, 16L << 20) << window;
+    EXPECT_TRUE(result.status == 0 && result.peakRssBytes <= 16L << 20) << window << ": " << result.peakRssBytes;
   }
 }
 

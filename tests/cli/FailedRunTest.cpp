@@ -58,9 +58,8 @@ TEST(FullDisk, AFullFileSystemFailsTheSaveBeforeTheTargetIsTouched) {
     }
     writeFile(dir / "in.wav", wavBytes({}, pcm16(std::vector<int>(static_cast<std::size_t>(samples), 1000))));
     const RunResult result = runProgram(dir.path(), {"-b", "-o", target, "in.wav"});
-    EXPECT_TRUE(result.out.ends_with("outa=2600 outb=2600 n=" + std::to_string(samples / 2) + "\nError writing buffer!\n"))
-        << result.out.substr(result.out.size() - 200);
-    EXPECT_EQ(result.status, 255);
+    EXPECT_TRUE(result.out.ends_with("outa=2600 outb=2600 n=" + std::to_string(samples / 2) + "\nError writing buffer!\n") &&
+                result.status == 255) << result.out.substr(result.out.size() - 200);
   }
   EXPECT_EQ(readFile(disk / "out.wav"), Bytes(1000, 42));
   EXPECT_EQ(readFile(disk / "t.wav"), Bytes(10000, 42));

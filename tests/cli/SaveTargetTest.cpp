@@ -54,8 +54,7 @@ TEST_F(SaveTarget, AnUnprivilegedUserWritesWhatItMayAndNothingElse) {
   EXPECT_EQ(readFile(open / "w.wav"), expected);
   ownedFile(open / "r.wav", {1, 2, 3}, nobody, 0444);
   const RunResult refused = runProgram(open, {"-b", "-o", "r.wav", "in.wav"}, "", {.asNobody = true});
-  EXPECT_TRUE(refused.out.ends_with("n=1300000\nI/O error\n")) << refused.out;
-  EXPECT_EQ(refused.status, 255);
+  EXPECT_TRUE(refused.out.ends_with("n=1300000\nI/O error\n") && refused.status == 255) << refused.out;
   EXPECT_EQ(readFile(open / "r.wav"), Bytes({1, 2, 3}));
   EXPECT_EQ(namesIn(open), (std::vector<std::string>{"in.wav", "r.wav", "w.wav"}));
 
@@ -90,25 +89,27 @@ TEST_F(SaveTarget, InPlaceTargetsAreWrittenOnlyOnceTheRunHasSucceeded) {
   fs::create_hard_link(ownedFile(dir / "one.wav", previous, 0, 0644), dir / "two.wav");
   ownedFile(folder("closed", false) / "t.wav", previous, 0, 0666);
   ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0666), 0);
+  ASSERT_EQ(mkfifo((dir / "out.wav").c_str(), 0666), 0);
   const auto names = namesIn(dir.path());
   const std::string failure = startup + "twnd=-10\n Number of Samples = 300001\nCompressing: neg.wav\n"
                               "future::input file not ready (or not loaded)!!!\nerror handling neg.wav\n"
                               "nosamples=300001 curpos=2 offset=-8\n";
   for (int run = 0; run < 6; ++run) {
-    const std::string target = std::array{"link.wav", "two.wav", "closed/t.wav", "pipe", "pipe", "pipe"}[run];
-    const bool missing = run == 5;  // a failure before the output is ever opened
+    const std::string target = std::array{"link.wav", "two.wav", "closed/t.wav", "pipe", "pipe", "out.wav"}[run];
+    const bool missing = run == 5;  // a failure before the output, the default one, is ever opened
     std::thread reader;
     if (run > 3) {  // a reader waiting in its open, which the failed run lets go with no byte
       std::atomic<pid_t> task{0};
       reader = std::thread([&] {
         task = gettid();
-        EXPECT_EQ(readFile(dir / "pipe"), Bytes());
+        EXPECT_EQ(readFile(dir / target), Bytes());
       });
       for (std::string call; call != std::to_string(SYS_openat);) {
         std::ifstream("/proc/self/task/" + std::to_string(task) + "/syscall") >> call;
       }
     }
-    const RunResult result = runProgram(dir.path(), {"-w", "-10", "-c", "-b", "-o", target, missing ? "missing.wav" : "neg.wav"},
+    const RunResult result = runProgram(dir.path(), missing ? std::vector<std::string>{"-w", "-10", "missing.wav"}
+                                                            : std::vector<std::string>{"-w", "-10", "-c", "-b", "-o", target, "neg.wav"},
                                         "", {.asNobody = target == "closed/t.wav"});
     EXPECT_EQ(std::make_tuple(result.out, result.status),
               missing ? std::make_tuple(startup + "twnd=-10\nI/O error\n", 255) : std::make_tuple(failure, 1)) << target;
@@ -120,6 +121,11 @@ TEST_F(SaveTarget, InPlaceTargetsAreWrittenOnlyOnceTheRunHasSucceeded) {
   EXPECT_EQ(namesIn(dir.path()), names);
 
   writeFile(dir / "in.wav", input);
+  Bytes received;  // a reader that takes the whole file, far more than the pipe holds
+  std::thread whole([&] { received = readFile(dir / "pipe"); });
+  EXPECT_EQ(runProgram(dir.path(), {"-b", "-o", "pipe", "in.wav"}).status, 0);
+  whole.join();
+  EXPECT_TRUE(received == expected);
   std::thread leaving([&] {
     const int early = open((dir / "pipe").c_str(), O_RDONLY);
     std::array<char, 1000> bytes{};
@@ -130,8 +136,7 @@ TEST_F(SaveTarget, InPlaceTargetsAreWrittenOnlyOnceTheRunHasSucceeded) {
   });
   const RunResult broken = runProgram(dir.path(), {"-b", "-o", "pipe", "in.wav"});
   leaving.join();
-  EXPECT_TRUE(broken.out.ends_with("n=1300000\nError writing buffer!\n")) << broken.out;
-  EXPECT_EQ(broken.status, 255);
+  EXPECT_TRUE(broken.out.ends_with("n=1300000\nError writing buffer!\n") && broken.status == 255) << broken.out;
 }
 
 // Standard output gets the file's bytes between the lines; a console that takes no line loses the lines, not the run.
