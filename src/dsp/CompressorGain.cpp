@@ -1,7 +1,6 @@
 #include "dsp/CompressorGain.h"
 
 #include <algorithm>
-#include <limits>
 #include <utility>
 
 namespace velmora {
