@@ -11,6 +11,7 @@
 #include "cli/OptionParser.h"
 #include "cli/Settings.h"
 #include "dsp/AudioProcessor.h"
+#include "system/FileNames.h"
 #include "system/ProcessExit.h"
 #include "system/SystemFiles.h"
 #include "system/TemporaryFiles.h"
@@ -52,15 +53,16 @@ void printUsage(std::string programName) {
 void processFile(std::string inputName, std::string outputName, double threshold, double slope,
                  double tla, double twnd, double tatt, double trel, bool truncate, bool compress,
                  bool boostBass, double& bassState) {
+  if (outputName.empty()) {
+    outputName = "out.wav";
+  }
+  TemporaryFiles::watchOutput(pathOf(outputName));
   AudioProcessor processor(inputName, bassState);
   if (compress) {
     processor.applyCompressor(threshold, slope, tla, twnd, tatt, trel, truncate);
   }
   if (boostBass) {
     processor.applyBassBoost(bassSmoothing, bassOutputGain, bassGain);
-  }
-  if (outputName.empty()) {
-    outputName = "out.wav";
   }
   processor.saveOutput(outputName);
 }
@@ -112,6 +114,7 @@ void walkArguments(int argc, char** argv) {
 }
 
 void runCommandLine(int argc, char** argv) {
+  files::openClosedStandardStreams();
 #if defined(__GLIBC__)
   // The stages' blocks and windows, a few hundred kilobytes each, come from the heap and stay
   // there for the next file, instead of being mapped fresh (and their pages cleared) every time.

@@ -23,9 +23,9 @@ bool SafeFileWriter::open() {
     return false;
   }
   const bool forRename = plan.method == SaveMethod::replace;
-  const std::filesystem::path folder = forRename ? files::folderOf(target) : files::folderOfFile(target);
-  spool = files::createSpool(plan.spoolBeside ? folder : std::filesystem::path(),
-                             nameOf(target.filename()), forRename, !facts.exists);
+  spool = files::createSpool(plan.spoolBeside ? files::folderOfFile(target) : std::filesystem::path(),
+                             nameOf(files::destinationOf(target).filename()), forRename,
+                             !facts.exists);
   if (forRename && facts.exists && (spool.descriptor < 0 || !files::takeIdentity(spool, target))) {
     files::closeSpool(spool);
     plan = {SaveMethod::inPlace, false};
@@ -55,7 +55,7 @@ std::string SafeFileWriter::commit() {
     return cannotWrite;
   }
   if (plan.method == SaveMethod::replace) {
-    const files::Outcome renamed = files::renameOver(spool, target);
+    const files::Outcome renamed = files::renameOver(spool, files::destinationOf(target));
     if (renamed != files::Outcome::refused) {
       discard();
       return renamed == files::Outcome::done ? "" : cannotWrite;

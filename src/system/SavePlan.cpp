@@ -9,10 +9,8 @@ SaveMethod methodFor(const TargetFacts& f) {
     return SaveMethod::refuse;
   }
   if (!f.exists) {
-    if (f.throughLink) {
-      return SaveMethod::createThrough;  // the kernel creates it through the link, with its checks
-    }
-    return f.folderWritable ? SaveMethod::replace : SaveMethod::refuse;
+    // A link the kernel would not follow (a protected one in a shared folder) is unreachable.
+    return f.fileFolderWritable ? SaveMethod::replace : SaveMethod::refuse;
   }
   if (f.standardOutput) {
     return SaveMethod::standardOutput;  // the file's bytes come after the lines printed before it

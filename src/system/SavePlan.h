@@ -8,8 +8,10 @@
 // the complete new one, whatever happens. It is chosen only where the new file can take the
 // target's place unchanged: a regular file with one name, reached by that name rather than through
 // a link, in a folder that takes new names, whose owner and group the new file can keep and that
-// carries no access list or other attributes that a new file would lack. Every other target is
-// written in place at the commit, as the file named, through the same open any tool would make.
+// carries no access list or other attributes that a new file would lack. A name that leads to no
+// file yet, directly or through links, is given to the finished spool in the same way: the new
+// file appears whole or not at all. Every other target is written in place at the commit, as the
+// file named, through the same open any tool would make.
 
 namespace velmora {
 
@@ -26,14 +28,15 @@ struct TargetFacts {
   bool oneName = true;            // a single hard link
   bool folderWritable = false;    // the folder that holds the name takes new names
   bool fileFolderWritable = false;  // so does the folder that holds the file the name leads to
+                                    // (through any links, also to a file not yet there)
   bool identityKeepable = false;  // a new file can be given the target's owner and group
   bool attributes = false;        // an access list or other attributes a new file would not have
 };
 
 enum class SaveMethod {
   refuse,          // "I/O error" at the save; the target is never touched
-  replace,         // rename a spool beside the target over it
-  createThrough,   // a link to a file not yet there: create it through the link
+  replace,         // rename a spool beside the file the name leads to over it, or give it that
+                   // name where there is no file yet
   inPlace,         // overwrite the target as it stands
   standardOutput,  // copy to the process's own standard output
 };

@@ -17,6 +17,9 @@ TargetFacts factsAbout(const std::filesystem::path& target);
 // The folder that holds the name, and the one that holds the file it leads to, links followed.
 std::filesystem::path folderOf(const std::filesystem::path& target);
 std::filesystem::path folderOfFile(const std::filesystem::path& target);
+// The name the target's chain of symbolic links ends in (the target itself when it is no link),
+// also where that name has no file yet.
+std::filesystem::path destinationOf(const std::filesystem::path& target);
 // TMPDIR where it names a folder, else the system's own temporary folder.
 std::filesystem::path temporaryFolder();
 
@@ -40,18 +43,22 @@ bool writeDirect(int descriptor, bool on);
 // Starts writing the bytes [from, from + count) to the disk without waiting, where the system can.
 void startWriteBack(int descriptor, std::int64_t from, std::int64_t count);
 
-// Gives the spool the target's owner, group and permissions; false where they cannot be kept.
+// Gives the spool the target's owner, group and permissions, and no access list (a folder's default
+// one, which a new file inherits, would change who may read the replaced file); false where they
+// cannot be kept.
 bool takeIdentity(const Spool& spool, const std::filesystem::path& target);
 
 enum class Outcome { done, refused, failed };
 
-// Puts the spool's bytes on the disk and renames it over target (refused: the name cannot be
-// replaced, as for a file mounted over it, and the spool is still there to be copied instead).
+// Puts the spool's bytes on the disk and renames it over target, or gives it that name where no file
+// has it (refused: the name cannot be replaced, as for a file mounted over it, and the spool is
+// still there to be copied instead).
 Outcome renameOver(Spool& spool, const std::filesystem::path& target);
 // Writes the spool's first length bytes into the target as it stands (refused: it cannot be
-// opened), or to standard output. A regular target first gets room for them on its disk (where
-// there is none, it is left as it was), is written with interruptions held, gets that length and
-// reaches the disk. targetTook: the bytes the target took before a write to it failed, or -1.
+// opened), or to standard output. A regular target is locked against other saves in place, first
+// gets room for them on its disk (where there is none, it is left as it was), is written with
+// interruptions held, gets that length and reaches the disk. targetTook: the bytes the target took
+// before a write to it failed, or -1.
 struct Copy {
   Outcome outcome = Outcome::failed;
   std::int64_t targetTook = -1;
@@ -59,6 +66,10 @@ struct Copy {
 Copy copyInto(const Spool& spool, std::int64_t length, const std::filesystem::path& target, SaveMethod method);
 // A pipe named as the target that was never written: a reader waiting on it sees its end.
 void releaseReaders(const std::filesystem::path& target);
+
+// Opens standard input, output and error on the null device where they are closed, before any
+// other file is opened, so that no file the program opens is taken for one of them.
+void openClosedStandardStreams();
 
 // A hidden name for a spool beside the target, unique per call: "." + name + "." + 8 characters +
 // ".tmp", the part taken from the target's name shortened so that the whole stays within the 255

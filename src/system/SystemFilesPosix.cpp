@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -7,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <iostream>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -155,10 +157,21 @@ bool reserve(int descriptor, off_t start, std::int64_t length) {
 
 fs::path folderOf(const fs::path& target) { return target.parent_path().empty() ? fs::path(".") : target.parent_path(); }
 
-fs::path folderOfFile(const fs::path& target) {
-  std::error_code error;
-  const fs::path file = fs::weakly_canonical(target, error);
-  return error ? folderOf(target) : folderOf(file);
+fs::path folderOfFile(const fs::path& target) { return folderOf(destinationOf(target)); }
+
+// Each link's text read as the kernel follows it, relative ones from the link's own folder; a loop
+// ends after the kernel's own limit of links, where the lookup of the name fails anyway.
+fs::path destinationOf(const fs::path& target) {
+  fs::path name = target;
+  for (int links = 0; links < 40; ++links) {
+    std::error_code error;
+    const fs::path next = fs::read_symlink(name, error);
+    if (error) {
+      break;
+    }
+    name = next.is_absolute() ? next : folderOf(name) / next;
+  }
+  return name;
 }
 
 fs::path temporaryFolder() {
@@ -233,7 +246,9 @@ off_t writingPosition(int descriptor, const struct stat& file) {
   return (::fcntl(descriptor, F_GETFL) & O_APPEND) != 0 ? file.st_size : ::lseek(descriptor, 0, SEEK_CUR);
 }
 
-// The owner and group first, then the permissions (a change of owner clears the set-id bits).
+// The owner and group first, then the permissions (a change of owner clears the set-id bits). The
+// target has no access list (else it is written in place): the spool keeps none either, so that its
+// mode's group bits are the group's permissions again rather than an inherited list's mask.
 bool takeIdentity(const Spool& spool, const fs::path& target) {
   struct stat created {};
   struct stat existing {};
@@ -244,13 +259,49 @@ bool takeIdentity(const Spool& spool, const fs::path& target) {
       fchown(spool.descriptor, existing.st_uid, existing.st_gid) != 0) {
     return false;
   }
+  if (fremovexattr(spool.descriptor, "system.posix_acl_access") != 0 && errno != ENODATA && errno != ENOTSUP) {
+    return false;
+  }
   return fchmod(spool.descriptor, existing.st_mode & 07777) == 0;
 }
+
+namespace {
+
+// An unnamed spool for a name that has no file yet is linked to that name directly: the file
+// appears whole or not at all, however the process ends. A close that reports a lost write takes
+// the name away again. Nothing: a file took the name meanwhile.
+std::optional<Outcome> linkAsNew(Spool& spool, const fs::path& target) {
+  const std::string self = "/proc/self/fd/" + std::to_string(spool.descriptor);
+  const bool linked = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+                      (errno != EEXIST && ::linkat(spool.descriptor, "", AT_FDCWD, target.c_str(), AT_EMPTY_PATH) == 0);
+  if (!linked) {
+    return errno == EEXIST ? std::nullopt : std::optional(Outcome::failed);
+  }
+  const int descriptor = spool.descriptor;
+  spool.descriptor = -1;
+  if (::close(descriptor) != 0) {
+    ::unlink(target.c_str());
+    return Outcome::failed;
+  }
+  flushFolder(target);
+  return Outcome::done;
+}
+
+}  // namespace
 
 // The spool is closed before the rename, so that a close that reports a lost write keeps the
 // previous file; a refused rename opens it again by its name for the copy.
 Outcome renameOver(Spool& spool, const fs::path& target) {
-  if (::fsync(spool.descriptor) != 0 || (spool.name.empty() && !giveName(spool, target))) {
+  if (::fsync(spool.descriptor) != 0) {
+    return Outcome::failed;
+  }
+  struct stat existing {};
+  if (spool.name.empty() && ::lstat(target.c_str(), &existing) != 0 && errno == ENOENT) {
+    if (const std::optional<Outcome> outcome = linkAsNew(spool, target)) {
+      return *outcome;
+    }
+  }
+  if (spool.name.empty() && !giveName(spool, target)) {
     return Outcome::failed;
   }
   const int descriptor = spool.descriptor;
@@ -279,10 +330,8 @@ Outcome renameOver(Spool& spool, const fs::path& target) {
 
 Copy copyInto(const Spool& spool, std::int64_t length, const fs::path& target, SaveMethod method) {
   std::cout.flush();
-  const int create = method == SaveMethod::createThrough ? O_CREAT : 0;
-  const int to = method == SaveMethod::standardOutput
-                     ? STDOUT_FILENO
-                     : ::open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | create, 0666);
+  const int to = method == SaveMethod::standardOutput ? STDOUT_FILENO
+                                                      : ::open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
   if (to < 0) {
     return {Outcome::refused};
   }
@@ -300,8 +349,15 @@ Copy copyInto(const Spool& spool, std::int64_t length, const fs::path& target, S
   };
   if (!regular) {
     write();  // a pipe may wait for its reader: an interruption ends it at any moment
-  } else if (reserve(to, start, length)) {
-    TemporaryFiles::holdInterruptions(write);
+  } else {
+    // Another save in place onto the same file waits for this one to end (the lock goes with the
+    // descriptor); waiting, not holding interruptions, it can still be interrupted.
+    if (!console) {
+      ::flock(to, LOCK_EX);  // where the file system has no locks, saves go on as they did
+    }
+    if (reserve(to, start, length)) {
+      TemporaryFiles::holdInterruptions(write);
+    }
   }
   if (to != STDOUT_FILENO && ::close(to) != 0) {
     copy.outcome = Outcome::failed;
@@ -315,6 +371,14 @@ void releaseReaders(const fs::path& target) {
     const int end = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
     if (end >= 0) {
       ::close(end);
+    }
+  }
+}
+
+void openClosedStandardStreams() {
+  for (int stream = STDIN_FILENO; stream <= STDERR_FILENO; ++stream) {
+    if (::fcntl(stream, F_GETFD) == -1 && errno == EBADF) {
+      ::open("/dev/null", O_RDWR);  // the lowest free descriptor: this one
     }
   }
 }

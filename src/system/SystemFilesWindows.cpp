@@ -42,6 +42,8 @@ fs::path folderOf(const fs::path& target) { return target.parent_path().empty() 
 
 fs::path folderOfFile(const fs::path& target) { return folderOf(target); }
 
+fs::path destinationOf(const fs::path& target) { return target; }
+
 fs::path temporaryFolder() {
   std::error_code error;
   const fs::path folder = fs::temp_directory_path(error);
@@ -134,10 +136,9 @@ Outcome renameOver(Spool& spool, const fs::path& target) {
   return spool.descriptor >= 0 ? Outcome::refused : Outcome::failed;
 }
 
-Copy copyInto(const Spool& spool, std::int64_t length, const fs::path& target, SaveMethod method) {
+Copy copyInto(const Spool& spool, std::int64_t length, const fs::path& target, SaveMethod) {
   std::cout.flush();
-  const int create = method == SaveMethod::createThrough ? _O_CREAT : 0;
-  const int to = _wopen(target.c_str(), _O_WRONLY | _O_BINARY | create, _S_IREAD | _S_IWRITE);
+  const int to = _wopen(target.c_str(), _O_WRONLY | _O_BINARY);
   if (to < 0) {
     return {Outcome::refused};
   }
@@ -156,6 +157,8 @@ Copy copyInto(const Spool& spool, std::int64_t length, const fs::path& target, S
 }
 
 void releaseReaders(const fs::path&) {}
+
+void openClosedStandardStreams() {}
 
 void closeSpool(Spool& spool) {
   if (spool.descriptor >= 0) {

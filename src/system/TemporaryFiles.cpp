@@ -10,7 +10,9 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <pthread.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -25,6 +27,7 @@ namespace fs = std::filesystem;
 struct Registry {
   std::mutex lock;
   std::vector<fs::path> alive;
+  fs::path output;
 };
 
 // Never destroyed: the interruption's thread may use it while the process ends.
@@ -56,6 +59,22 @@ constexpr int interruptions[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
 
 sigset_t watched;  // the interruptions not ignored at start
 
+// What an interruption does before the process ends: removes the temporary files and lets a reader
+// waiting on the output go (an open for writing that does not wait, then its close, is the end of
+// the pipe for it). Only calls a signal handler may make.
+void removeAndRelease() {
+  for (const fs::path& path : registry().alive) {
+    unlink(path.c_str());
+  }
+  struct stat output {};
+  if (!registry().output.empty() && stat(registry().output.c_str(), &output) == 0 && S_ISFIFO(output.st_mode)) {
+    const int end = open(registry().output.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (end >= 0) {
+      close(end);
+    }
+  }
+}
+
 // Waits for the watched signals; removes the temporary files, then lets the signal take its
 // default action (no handler is ever installed), so that the parent sees the process end by it.
 // The lock stays held until the process has ended: no save can create a new temporary file after
@@ -67,9 +86,7 @@ void waitForInterruptions() {
       continue;
     }
     const std::lock_guard held(registry().lock);
-    for (const fs::path& path : registry().alive) {
-      unlink(path.c_str());
-    }
+    removeAndRelease();
     sigset_t one;
     sigemptyset(&one);
     sigaddset(&one, signal);
@@ -81,9 +98,7 @@ void waitForInterruptions() {
 // Where no thread waits for them: the same in a handler. The registry only changes with the
 // interruptions blocked in the thread that changes it, the only thread there is then.
 void removeAndRaise(int signal) {
-  for (const fs::path& path : registry().alive) {
-    unlink(path.c_str());
-  }
+  removeAndRelease();
   std::signal(signal, SIG_DFL);
   raise(signal);
 }
@@ -143,6 +158,10 @@ void TemporaryFiles::holdInterruptions(const std::function<void()>& work) {
 #ifndef _WIN32
   pthread_sigmask(SIG_SETMASK, &before, nullptr);
 #endif
+}
+
+void TemporaryFiles::watchOutput(const fs::path& output) {
+  holdInterruptions([&] { registry().output = output; });
 }
 
 #ifdef _WIN32

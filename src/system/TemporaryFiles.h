@@ -30,6 +30,9 @@ class TemporaryFiles {
   // Runs work with interruptions held until it is done: a target written in place is then the
   // previous file or the complete new one whenever the process ends by one.
   static void holdInterruptions(const std::function<void()>& work);
+  // The output of the file being worked on: where it is a named pipe, an interruption lets a
+  // reader that waits on it go, as a failed run does.
+  static void watchOutput(const std::filesystem::path& output);
 
 #ifdef _WIN32
   // Whether an interruption waits for the saves to remove their files.

@@ -1,11 +1,14 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstring>
 #include <fstream>
+#include <future>
 #include <random>
 #include <thread>
 
@@ -156,8 +159,33 @@ TEST(InterruptedSave, LeavesThePreviousOutputOrTheCompleteNewOne) {
     EXPECT_TRUE(status == -signal || status == 0) << status;  // 0: it had ended by then
     EXPECT_TRUE(readFile(dir / "t.wav") == complete);
   }
-  fs::remove(dir / "link.wav");
   fs::remove(dir / "t.wav");
+
+  // A link to a file not yet there, killed the moment the file's name appears: the file is whole.
+  for (int run = 0; run < 3; ++run) {
+    RunningProgram program(dir.path(), {"-b", "-o", "link.wav", "in.wav"});
+    while (program.isRunning() && !fs::exists(dir / "t.wav")) {
+      std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+    kill(program.pid(), SIGKILL);
+    program.finish();
+    EXPECT_TRUE(readFile(dir / "t.wav") == complete) << "run " << run;
+    EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"in.wav", "link.wav", "out.wav", "t.wav"}));
+    fs::remove(dir / "t.wav");
+  }
+  fs::remove(dir / "link.wav");
+
+  // A reader waiting on a named pipe for the output is let go by an interruption, with no byte.
+  ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0666), 0);
+  auto received = std::async(std::launch::async, [&] { return readFile(dir / "pipe"); });
+  RunningProgram piped(dir.path(), {"-b", "-o", "pipe", "in.wav"});
+  std::this_thread::sleep_for(whole / 3);
+  kill(piped.pid(), SIGTERM);
+  EXPECT_EQ(piped.finish().status, -SIGTERM);
+  const bool letGo = received.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+  close(letGo ? -1 : open((dir / "pipe").c_str(), O_WRONLY | O_NONBLOCK));  // else let it go here, for the test to end
+  EXPECT_TRUE(letGo && received.get().empty());
+  fs::remove(dir / "pipe");
 
   // A console whose reader leaves (`| head -3`, or -2 while the samples are worked on): SIGPIPE or the end, one file.
   for (const std::size_t lines : {2, 3, 3, 3}) {

@@ -6,6 +6,8 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
+#include <csignal>
 #include <fstream>
 #include <thread>
 
@@ -139,6 +141,32 @@ TEST_F(SaveTarget, InPlaceTargetsAreWrittenOnlyOnceTheRunHasSucceeded) {
   EXPECT_TRUE(broken.out.ends_with("n=1300000\nError writing buffer!\n") && broken.status == 255) << broken.out;
 }
 
+// Two runs saving in place onto one file take turns: one stopped in the middle of its copy holds the other off.
+TEST_F(SaveTarget, TwoRunsSavingInPlaceOntoOneFileTakeTurns) {
+  const std::vector<double> other = music(x.size(), 9000);
+  writeFile(dir / "a.wav", input);
+  writeFile(dir / "b.wav", wavBytes({}, encoded(other, 16)));
+  double y = 0;
+  const Bytes fromB = wavBytes({}, encoded(referenceBass(other, y), 16));
+  fs::create_symlink("t.wav", dir / "link.wav");
+  for (int run = 0; run < 3; ++run) {
+    writeFile(dir / "t.wav", {1, 2, 3});
+    RunningProgram a(dir.path(), {"-b", "-o", "link.wav", "a.wav"});
+    while (a.isRunning() && fs::file_size(dir / "t.wav") <= 44) {  // its samples begin to arrive
+      std::this_thread::sleep_for(std::chrono::microseconds(50));
+    }
+    kill(a.pid(), SIGSTOP);
+    RunningProgram b(dir.path(), {"-b", "-o", "link.wav", "b.wav"});
+    for (std::string call; b.isRunning() && call != std::to_string(SYS_flock);) {  // b ends, or waits for a
+      std::ifstream("/proc/" + std::to_string(b.pid()) + "/syscall") >> call;
+    }
+    kill(a.pid(), SIGCONT);
+    EXPECT_EQ(std::make_pair(a.finish().status, b.finish().status), std::make_pair(0, 0));
+    const Bytes saved = readFile(dir / "t.wav");
+    EXPECT_TRUE(saved == fromB) << "run " << run << (saved == expected ? ": the first run's output" : ": mixed");
+  }
+}
+
 // Standard output gets the file's bytes between the lines; a console that takes no line loses the lines, not the run.
 TEST_F(SaveTarget, StandardOutputGetsTheFileBetweenTheLines) {
   writeFile(dir / "in.wav", input);
@@ -149,6 +177,9 @@ TEST_F(SaveTarget, StandardOutputGetsTheFileBetweenTheLines) {
                                       "", {.asNobody = root, .temporaryFolder = "/gone"});
   EXPECT_EQ(runProgram(dir.path(), {"-b", "-o", "full.wav", "in.wav"}, "", {.console = "/dev/full"}).status, 0);
   EXPECT_EQ(readFile(dir / "full.wav"), expected);
+  writeFile(dir / "own.wav", input);  // a closed one: no file the program opens is taken for it
+  EXPECT_EQ(runProgram(dir.path(), {"-b", "-o", "own.wav", "own.wav"}, "", {.closedConsole = true}).status, 0);
+  EXPECT_EQ(readFile(dir / "own.wav"), expected);
   EXPECT_EQ(result.status, 0);
   const std::string before = startup + " Number of Samples = 2600001\nBoosting bass\n" + bassLines(boosted);
   const std::string after = "\nSaved WAV File: /dev/stdout\n Sample Rate = (Hz) 44100\n Number of Samples = 2600000\n"

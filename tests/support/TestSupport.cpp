@@ -165,6 +165,9 @@ RunningProgram::RunningProgram(const fs::path& folder, const std::vector<std::st
   if (child == 0) {
     dup2(toChild[0], 0);
     dup2(limits.console != nullptr ? open(limits.console, O_WRONLY | O_APPEND | O_CREAT, 0644) : fromChild[1], 1);
+    if (limits.closedConsole) {
+      close(1);
+    }
     close(toChild[1]);
     close(fromChild[0]);
     limit(RLIMIT_CORE, 0);  // a signal that dumps core leaves no file behind

@@ -55,12 +55,13 @@ struct RunResult {
   long peakRssBytes = 0;
 };
 
-// A run's limits (file size, processes), its user, its console (a file appended to) and its TMPDIR.
+// A run's limits (file size, processes), its user, its console (a file appended to, or closed) and its TMPDIR.
 struct Limits {
   long fileSize = -1;
   int processes = 0;
   bool asNobody = false;
   const char* console = nullptr;
+  bool closedConsole = false;
   const char* temporaryFolder = nullptr;
 };
 
