@@ -4,22 +4,23 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <sstream>
-#include <string>
 
 #include "audio/WavReader.h"
+#include "support/WavBytes.h"
+#include "system/Failure.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
-  velmora::WavReader reader(in, static_cast<std::int64_t>(size));
-  if (const auto failure = reader.readHeader()) {
-    return failure->empty() ? (std::abort(), 0) : 0;
+  velmora::WavReader reader(std::make_shared<velmora::test::MemoryBytes>(velmora::test::Bytes(data, data + size)));
+  try {
+    reader.readHeader();
+  } catch (const velmora::Failure& failure) {
+    return failure.message.empty() ? (std::abort(), 0) : 0;
   }
   const double low = reader.getFormat().bitspersample == 8 ? 0.0 : -32768.0;
   const double high = reader.getFormat().bitspersample == 8 ? 255.0 : 32767.0;
   std::int64_t count = 0;
-  for (velmora::SampleBlock block; reader.readBlock(block); count += static_cast<std::int64_t>(block.size())) {
-    for (const double sample : block) {
+  for (velmora::SampleBlock block; reader.readBlock(block); count += static_cast<std::int64_t>(block.samples.size())) {
+    for (const double sample : block.samples) {
       if (!(sample >= low && sample <= high)) {
         std::abort();
       }

@@ -14,6 +14,8 @@
 
 #include "audio/WavHeader.h"
 #include "audio/WavReader.h"
+#include "system/Failure.h"
+#include "system/InputFile.h"
 
 namespace {
 
@@ -73,14 +75,16 @@ int main(int argc, char** argv) {
     return writeTone(std::atof(argv[2]), argv[3]);
   }
   if ((mode == "rms" && argc == 3) || (mode == "envelope" && argc == 4)) {
-    velmora::WavReader reader(argv[2]);
-    if (const auto failure = reader.readHeader()) {
-      std::cout << *failure << std::endl;
+    velmora::WavReader reader(velmora::InputFile::open(argv[2]));
+    try {
+      reader.readHeader();
+    } catch (const velmora::Failure& failure) {
+      std::cout << failure.message << std::endl;
       return 1;
     }
     Wav wav{reader.getFormat(), {}};
     for (velmora::SampleBlock block; reader.readBlock(block);) {
-      wav.samples.insert(wav.samples.end(), block.begin(), block.end());
+      wav.samples.insert(wav.samples.end(), block.samples.begin(), block.samples.end());
     }
     return mode == "rms" ? printRms(wav) : printEnvelope(wav, std::atof(argv[3]));
   }

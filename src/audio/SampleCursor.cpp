@@ -2,9 +2,7 @@
 
 #include <algorithm>
 
-#include "audio/WavReader.h"
-#include "system/FileNames.h"
-#include "system/ProcessExit.h"
+#include "system/Failure.h"
 
 namespace velmora {
 
@@ -12,20 +10,19 @@ namespace {
 constexpr std::int64_t bufferSamples = std::int64_t{1} << 14;
 }  // namespace
 
-SampleCursor::SampleCursor(const std::string& name, std::int64_t start, const SignalFormat& format)
-    : file(pathOf(name), std::ios::binary), dataStart(start), width(format.bitspersample / 8), samples(format.nosamples) {}
+SampleCursor::SampleCursor(std::shared_ptr<const ByteSource> bytes, std::int64_t start, const SampleCodec& sampleCodec,
+                           std::int64_t count)
+    : source(std::move(bytes)), dataStart(start), codec(sampleCodec), samples(count) {}
 
 void SampleCursor::readFrom(std::int64_t index) {
   const std::int64_t count = std::min(bufferSamples, samples - index);
+  const std::int64_t width = codec.bytesPerSample();
   bytes.resize(static_cast<std::size_t>(count * width));
-  file.clear();
-  file.seekg(dataStart + index * width);
-  file.read(reinterpret_cast<char*>(bytes.data()), count * width);
-  if (file.gcount() != count * width) {
+  if (source->readAt(dataStart + index * width, bytes.data(), bytes.size()) != count * width) {
     throw Failure{"Can't read signal data\n", exitFileFailure};  // the file is shorter than it was
   }
   buffer.resize(static_cast<std::size_t>(count));
-  decodeSamples(bytes.data(), count, width * 8, buffer.data());
+  codec.decode(bytes.data(), static_cast<std::size_t>(count), buffer.data());
   first = index;
 }
 

@@ -1,29 +1,30 @@
 #pragma once
 
 #include <cstdint>
-#include <fstream>
-#include <string>
+#include <memory>
 #include <vector>
 
-#include "audio/AudioSignal.h"
+#include "audio/SampleCodec.h"
+#include "system/ByteSource.h"
 
 // A second read of the samples of a WAV file, from any index on, for a stage that needs samples
-// again that it did not keep: the file is on disk and can be read as often as wanted, where
-// holding what it would need again could take any amount of memory. Reads go a buffer at a time;
-// indices that mostly rise one by one cost a buffer's read now and then.
+// again that it did not keep: the file can be read as often as wanted, where holding what it would
+// need again could take any amount of memory. Reads go a buffer at a time; indices that mostly rise
+// one by one cost a buffer's read now and then.
 
 namespace velmora {
 
 class SampleCursor {
  public:
-  // The samples of format that begin at byte dataStart of the file named name.
-  SampleCursor(const std::string& name, std::int64_t dataStart, const SignalFormat& format);
+  // The samples samples, encoded by codec, that begin at byte dataStart of bytes.
+  SampleCursor(std::shared_ptr<const ByteSource> bytes, std::int64_t dataStart, const SampleCodec& codec,
+               std::int64_t samples);
   SampleCursor(const SampleCursor&) = delete;
   SampleCursor& operator=(const SampleCursor&) = delete;
   virtual ~SampleCursor() = default;
 
-  // The sample of that index, which must lie below the format's count; a read that fails throws
-  // Failure, "Can't read signal data".
+  // The sample of that index, which must lie below the count; a read that fails throws Failure,
+  // "Can't read signal data".
   double at(std::int64_t index) {
     if (index < first || index >= first + static_cast<std::int64_t>(buffer.size())) {
       readFrom(index);
@@ -34,9 +35,9 @@ class SampleCursor {
  private:
   void readFrom(std::int64_t index);
 
-  std::ifstream file;
+  std::shared_ptr<const ByteSource> source;
   std::int64_t dataStart;
-  int width;
+  const SampleCodec& codec;
   std::int64_t samples;
   std::vector<unsigned char> bytes;
   std::vector<double> buffer;  // the samples from index first on

@@ -4,14 +4,16 @@
 #include <string>
 #include <vector>
 
-#include "audio/AudioSignal.h"
-#include "audio/BlockPool.h"
-#include "audio/Stage.h"
+#include "audio/SampleCodec.h"
+#include "audio/SignalFormat.h"
+#include "stream/BlockPool.h"
+#include "stream/Stage.h"
 #include "system/SafeFileWriter.h"
 
 // The last stage: saves a stream of samples as a PCM WAV file. The header goes first, with the
-// sample count known from the input's header, then each block, encoded as it arrives, to a spool;
-// only the commit, once every stage has succeeded, makes those bytes the target's contents.
+// sample count known from the input's header, then each block, encoded as it arrives by the codec
+// of the format, to a spool; only the commit, once every stage has succeeded, makes those bytes the
+// target's contents. Its summary follows.
 
 namespace velmora {
 
@@ -24,18 +26,20 @@ class WavWriter : public Stage {
   // writes the header. Throws the failure's Failure.
   void step(SampleBlock&& block, BlockSink& next) override;
   void drain(BlockSink& next) override;
-  // After the stages have run: the bytes become the target's contents, or the Failure is thrown
-  // with the target as it was.
-  void commit();
-
-  // Clamps to the sample range, truncates toward zero, NaN as 0; little-endian bytes into out.
-  static std::size_t encode(const double* samples, std::size_t count, int bits, unsigned char* out);
+  void announce(std::ostream& out) const override;
+  // The bytes become the target's contents, or the Failure is thrown with the target as it was;
+  // then the summary.
+  void conclude(std::ostream& out) override;
 
  private:
   void begin();
+  void write(const unsigned char* bytes, std::size_t count);
+  [[noreturn]] void fail(const SaveFailure& failure) const;
 
+  std::string name;
   SafeFileWriter file;
   SignalFormat format;
+  const SampleCodec* codec;
   std::int64_t count;
   std::int64_t remaining;  // samples still to be written
   BlockPool& pool;

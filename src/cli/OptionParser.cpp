@@ -3,67 +3,88 @@
 #include <iostream>
 #include <limits>
 #include <optional>
-#include <string_view>
 
 #include "cli/NumberText.h"
-#include "system/ProcessExit.h"
+#include "system/Failure.h"
 
 namespace velmora {
 
 namespace {
 
-// The letters that are echoed while debug is on, with their echo texts.
-std::optional<std::string_view> echoText(char letter) {
-  switch (letter) {
-    case 't': return "option t: ";
-    case 's': return "option s: ";
-    case 'l': return "option l: ";
-    case 'w': return "option w: ";
-    case 'a': return "option a: ";
-    case 'r': return "option r: ";
-    case 'o': return "option o: ";
-    case 'C': return "option C: ";
-    case 'c': return "option c: ";
-    case 'T': return "option T: ";
-    case 'b': return "Option b: ";
-    case 'S': return "option S: ";
-    case 'h': return "option h: ";
-    default: return std::nullopt;
-  }
-}
+constexpr double noBound = -std::numeric_limits<double>::infinity();
 
-// Sets field from the number at the start of value (unchanged when there is none), then reports
-// the field and waits for one character of standard input.
-void setAndReport(std::string_view label, double& field, const std::string& value,
-                  double lowerBound = -std::numeric_limits<double>::infinity()) {
-  if (const std::optional<double> number = leadingDouble(value)) {
-    field = *number < lowerBound ? lowerBound : *number;
-  }
-  std::cout << label << field << std::endl;
-  std::cin.get();
-}
+// The letters the program knows. Numeric options name the field they set, its report label and its
+// lower bound; the others are carried out by parse.
+struct Option {
+  char letter;
+  const char* echo;  // printed with the value while -d is on; none for -d itself
+  bool takesValue;
+  double Settings::*field = nullptr;
+  const char* label = nullptr;
+  double lowerBound = noBound;
+};
 
-[[noreturn]] void failWithUsage(UsagePrinter printUsage, const std::string& programName) {
-  printUsage(programName);
-  throw Failure{"", exitUsage};  // the usage text is the failure's message, printed already
+constexpr Option options[] = {
+    {'t', "option t: ", true, &Settings::threshold, "threshold="},
+    {'s', "option s: ", true, &Settings::slope, "slope="},
+    {'l', "option l: ", true, &Settings::tla, "tla=", 1.0},
+    {'w', "option w: ", true, &Settings::twnd, "twnd="},
+    {'a', "option a: ", true, &Settings::tatt, "tatt="},
+    {'r', "option r: ", true, &Settings::trel, "trel="},
+    {'o', "option o: ", true},
+    {'C', "option C: ", true},
+    {'c', "option c: ", false},
+    {'T', "option T: ", false},
+    {'b', "Option b: ", false},
+    {'S', "option S: ", false},
+    {'d', nullptr, false},
+    {'h', "option h: ", false},
+};
+
+const Option* optionFor(char letter) {
+  for (const Option& option : options) {
+    if (option.letter == letter) {
+      return &option;
+    }
+  }
+  return nullptr;
 }
 
 }  // namespace
 
-void OptionParser::parse(UsagePrinter printUsage, char letter, std::string programName,
-                         std::string value, Settings& settings) {
-  if (debug) {
-    if (const std::optional<std::string_view> echo = echoText(letter)) {
-      std::cout << *echo << value << std::endl;
-    }
+bool OptionParser::takesValue(char letter) {
+  const Option* option = optionFor(letter);
+  return option != nullptr && option->takesValue;
+}
+
+// Sets field from the number at the start of value (unchanged when there is none), then reports
+// the field and waits for one character of standard input.
+void OptionParser::setAndReport(double& field, const char* label, const std::string& value, double lowerBound) const {
+  if (const std::optional<double> number = leadingDouble(value)) {
+    field = *number < lowerBound ? lowerBound : *number;
+  }
+  std::cout << label << field << std::endl;
+  if (waitForKeys) {
+    std::cin.get();
+  }
+}
+
+void OptionParser::parse(char letter, const std::string& value, Settings& settings) {
+  const Option* option = optionFor(letter);
+  if (option == nullptr) {
+    throw Failure{"", exitUsage, true};
+  }
+  if (debug && option->echo != nullptr) {
+    std::cout << option->echo << value << std::endl;
+  }
+  if (letter == 'h') {
+    throw Failure{"", exitUsage, true};
+  }
+  if (option->field != nullptr) {
+    setAndReport(settings.*(option->field), option->label, value, option->lowerBound);
+    return;
   }
   switch (letter) {
-    case 't': setAndReport("threshold=", settings.threshold, value); break;
-    case 's': setAndReport("slope=", settings.slope, value); break;
-    case 'l': setAndReport("tla=", settings.tla, value, 1.0); break;
-    case 'w': setAndReport("twnd=", settings.twnd, value); break;
-    case 'a': setAndReport("tatt=", settings.tatt, value); break;
-    case 'r': setAndReport("trel=", settings.trel, value); break;
     case 'o': settings.outputName = value; break;
     case 'C':
       settings.compress = true;
@@ -74,9 +95,8 @@ void OptionParser::parse(UsagePrinter printUsage, char letter, std::string progr
     case 'c': settings.compress = true; break;
     case 'T': settings.truncate = true; break;
     case 'b': settings.boostBass = true; break;
-    case 'S': break;
     case 'd': debug = true; break;
-    default: failWithUsage(printUsage, programName);
+    default: break;  // -S does nothing
   }
 }
 

@@ -5,27 +5,30 @@
 #include "cli/Settings.h"
 
 // Applies one command-line option at a time to the settings: reads its number where it wants one,
-// applies the -C presets, reports each numeric value it sets, and ends the program with the usage
-// text for -h and for letters it does not know.
+// applies the -C presets, reports each numeric value it sets (and waits for a key), and throws the
+// usage Failure for -h and for letters it does not know. One table says, for each letter, whether it
+// takes the next argument as its value, its echo text and what it sets.
 
 namespace velmora {
 
-using UsagePrinter = void (*)(std::string programName);
-
 class OptionParser {
  public:
-  OptionParser() = default;
+  // waitForKeys: whether each report reads a key from standard input (not where the audio comes
+  // from there).
+  explicit OptionParser(bool waitForKeys = true) : waitForKeys(waitForKeys) {}
   OptionParser(const OptionParser&) = delete;
   OptionParser& operator=(const OptionParser&) = delete;
   virtual ~OptionParser() = default;
 
-  void parse(UsagePrinter printUsage, char letter, std::string programName, std::string value,
-             Settings& settings);
+  // Whether the letter's value is the next argument when nothing is attached to it.
+  static bool takesValue(char letter);
+  void parse(char letter, const std::string& value, Settings& settings);
   static void applyPreset(int preset, Settings& settings);
 
-  bool isDebug() const { return debug; }
-
  private:
+  void setAndReport(double& field, const char* label, const std::string& value, double lowerBound) const;
+
+  bool waitForKeys;
   bool debug = false;
 };
 

@@ -19,7 +19,7 @@ double coefficient(double milliseconds, double rate) {
 
 }  // namespace
 
-Compressor::Compressor(const CompressorSettings& settings, double samplerate)
+Compressor::Compressor(const Settings& settings, double samplerate)
     : t(settings.threshold * 0.01),
       s((settings.slope / 100) * 0.01),
       truncate(settings.truncate) {
@@ -31,6 +31,46 @@ Compressor::Compressor(const CompressorSettings& settings, double samplerate)
   wn = toCount(r * (settings.twnd * 0.001));
   ln = toCount(r * (settings.tla * 0.001));
   windowLength = wn;
+}
+
+void Compressor::smoothLevels(double& level, double* sums, std::size_t count) const {
+  const Compressor c(*this);  // in registers: the block may alias this object
+  double smoothed = level;
+  bool still = false;
+  for (std::size_t from = 0; from < count; from += quietCheckPairs) {
+    const std::size_t to = std::min(count, from + quietCheckPairs);
+    if (quiet(smoothed)) {
+      still = false;
+      for (std::size_t b = from; b < to; ++b) {
+        c.quietSmooth(smoothed, sums[b], still);
+        sums[b] = smoothed;
+      }
+    } else {
+      for (std::size_t b = from; b < to; ++b) {
+        smoothed = c.smooth(smoothed, c.detect(sums[b]));
+        sums[b] = smoothed;
+      }
+    }
+  }
+  level = smoothed;
+}
+
+// Levels that stood still throughout have one gain, worked out once: the gain law is slow on a
+// subnormal level. In music the second level already differs.
+void Compressor::applyGains(const double* levels, double* x, std::size_t pairs) const {
+  const Compressor c(*this);
+  if (std::all_of(levels, levels + pairs, [levels](double l) { return l == levels[0]; })) {
+    const double gain = pairs > 0 ? c.gainAt(levels[0]) : 0.0;
+    for (std::size_t i = 0; i < 2 * pairs; ++i) {
+      x[i] = c.limit(x[i] * gain);
+    }
+    return;
+  }
+  for (std::size_t b = 0; b < pairs; ++b) {
+    const double gain = c.gainAt(levels[b]);
+    x[2 * b] = c.limit(x[2 * b] * gain);
+    x[2 * b + 1] = c.limit(x[2 * b + 1] * gain);
+  }
 }
 
 }  // namespace velmora

@@ -1,7 +1,11 @@
 #pragma once
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <limits>
+
+#include "cli/Settings.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -11,23 +15,14 @@
 // measures the RMS level of a window that starts a little ahead of the pair (the detector),
 // smooths it with an attack or release coefficient, turns it into a gain by a straight-line law
 // above the threshold, and multiplies the pair by that gain (optionally clamped to +-30000). The
-// stages CompressorLevels and CompressorGain run these steps over a stream.
+// stages CompressorLevels and CompressorGain (or GainAndBassBoost) run these steps over a stream.
 
 namespace velmora {
 
-struct CompressorSettings {
-  double threshold = 65.0;  // hundredths of a sample unit
-  double slope = 4.0;       // ten-thousandths
-  double tla = 1.0;         // look-ahead, ms
-  double twnd = 10.0;       // window, ms
-  double tatt = 0.2;        // attack, ms
-  double trel = 1.0;        // release, ms
-  bool truncate = false;
-};
-
 class Compressor {
  public:
-  Compressor(const CompressorSettings& settings, double samplerate);
+  // The settings' threshold, slope, look-ahead, window, attack, release and clamp, at samplerate.
+  Compressor(const Settings& settings, double samplerate);
   virtual ~Compressor() = default;
 
   // The look-ahead and the window in samples, truncated toward zero from the whole sample rate.
@@ -58,6 +53,31 @@ class Compressor {
     }
     return sample > clampBound ? clampBound : (sample < -clampBound ? -clampBound : sample);
   }
+
+  // Silent windows (sums of 0) bring the level down to a fixed point among the subnormal numbers,
+  // where each step costs a hundred normal ones. A quiet step skips the work when the last silent
+  // step left the level as it was (still), and says whether it skipped.
+  bool quietSmooth(double& level, double sum, bool& still) const {
+    if (still && sum == 0) {
+      return true;
+    }
+    const double next = smooth(level, detect(sum));
+    still = sum == 0 && next == level;
+    level = next;
+    return false;
+  }
+  static bool quiet(double level) { return level < std::numeric_limits<double>::min(); }
+
+  // The smoothed levels after count window sums, written over them, carried on from level. The
+  // loop holds the smoothing alone: each level waits for the one before.
+  void smoothLevels(double& level, double* sums, std::size_t count) const;
+  // The pairs of x times the gains of their levels, clamped where asked: each pair stands alone,
+  // and the loop vectorises.
+  void applyGains(const double* levels, double* x, std::size_t pairs) const;
+
+  // How often the loops ask whether a level has become quiet: little enough work is done slowly
+  // before they notice, and the question costs nothing between.
+  static constexpr std::size_t quietCheckPairs = 64;
 
  private:
   static constexpr double clampBound = 30000.0;

@@ -4,7 +4,7 @@
 #include <sstream>
 #include <utility>
 
-#include "system/ProcessExit.h"
+#include "system/Failure.h"
 
 namespace velmora {
 
@@ -38,7 +38,7 @@ CompressorLevels::CompressorLevels(const Compressor& c, const SignalFormat& form
 
 void CompressorLevels::step(SampleBlock&& block, BlockSink& next) {
   if (!fronts) {
-    input.append(block);
+    input.append(block.samples);
   }
   keepPairs(std::move(block));
   handOnReady(next);
@@ -46,16 +46,19 @@ void CompressorLevels::step(SampleBlock&& block, BlockSink& next) {
 
 void CompressorLevels::drain(BlockSink& next) { handOnReady(next); }
 
+void CompressorLevels::announce(std::ostream& out) const { out << "Compressing: " << filename << std::endl; }
+
 void CompressorLevels::keepPairs(SampleBlock&& block) {
+  Samples& x = block.samples;
   if (oddSample) {
-    block.insert(block.begin(), *oddSample);
+    x.insert(x.begin(), *oddSample);
     oddSample.reset();
   }
-  if (block.size() % 2 == 1) {
-    oddSample = block.back();
-    block.pop_back();
+  if (x.size() % 2 == 1) {
+    oddSample = x.back();
+    x.pop_back();
   }
-  if (!block.empty()) {
+  if (!x.empty()) {
     waiting.push_back(std::move(block));
   }
 }
@@ -64,15 +67,15 @@ void CompressorLevels::keepPairs(SampleBlock&& block) {
 void CompressorLevels::handOnReady(BlockSink& next) {
   while (!waiting.empty()) {
     SampleBlock& block = waiting.front();
-    const auto count = static_cast<std::int64_t>(block.size() / 2);
+    const auto count = static_cast<std::int64_t>(block.pairs());
     if (!fronts && neededUntil(nextPair + count - 1) > input.end()) {
       return;
     }
     if (ln < 0 && wn > 0) {
       failOnNegativeLookahead();
     }
-    block.resize(static_cast<std::size_t>(3 * count));
-    double* sums = block.data() + 2 * count;
+    block.windowSums.resize(static_cast<std::size_t>(count));
+    double* sums = block.windowSums.data();
     fronts ? measureFromFile(nextPair, count, sums) : measureHeld(nextPair, count, sums);
     next.put(std::move(block));
     waiting.pop_front();

@@ -7,15 +7,17 @@
 #include <optional>
 #include <string>
 
-#include "audio/AudioSignal.h"
 #include "audio/SampleCursor.h"
-#include "audio/Stage.h"
+#include "audio/SignalFormat.h"
 #include "dsp/Compressor.h"
+#include "dsp/HeldSamples.h"
 #include "dsp/WindowSum.h"
+#include "stream/Stage.h"
+#include "stream/StreamShape.h"
 
 // The compressor's window sums as a stage: takes the samples of a file as they arrive and hands
-// each block on with the window sum of each of its pairs after its samples, as soon as every
-// sample of those windows is there. Pair i's window holds the terms m in [back, front),
+// each block on with the window sum of each of its pairs, as soon as every sample of those windows
+// is there. Pair i's window holds the terms m in [back, front),
 // back = 2i + 2 + Ln, its front bounded by the window length, by the pairs not yet finished
 // (m < i + 2 + P) and by the end of the input (m + 1 < N); both ends only move forward, so the
 // windows are kept as a running sum, exact on the whole-number samples of a file.
@@ -38,6 +40,7 @@ class CompressorLevels : public Stage {
 
   void step(SampleBlock&& block, BlockSink& next) override;
   void drain(BlockSink& next) override;
+  void announce(std::ostream& out) const override;
 
  private:
   // Keeps blocks whole pairs long: an odd sample left over waits for the next block.
@@ -60,7 +63,7 @@ class CompressorLevels : public Stage {
   std::unique_ptr<SampleCursor> backs;    // reading again from the file: the terms that leave,
   std::unique_ptr<SampleCursor> fronts;   // those that enter,
   std::unique_ptr<SampleCursor> directs;  // and whole windows summed directly
-  AudioSignal input;                      // held: the stretch of the stream the windows read
+  HeldSamples input;                      // the stretch of the stream the windows read
   std::deque<SampleBlock> waiting;        // blocks of whole pairs whose windows have not all arrived
   std::optional<double> oddSample;
   WindowSum sum;

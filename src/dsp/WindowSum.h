@@ -51,11 +51,9 @@ class WindowSum {
   // Slides a window of fixed length by one pair (two terms at each end) count times, writing each
   // window's value to values. Each step adds the difference of four terms, computed for all steps
   // at once; the sums are whole numbers of quarters, and the doubles hold them exactly while they
-  // stay below 2^53 (steadyIsExact).
+  // stay below 2^53: for windows of fewer than 2^21 terms of whole-number samples of up to 32768
+  // in magnitude, each term at most 2^32 quarters.
   void slideByPairs(std::int64_t count, double* values);
-  // Whether windows of terms terms stay below 2^53 quarters whatever whole-number samples of up
-  // to 32768 in magnitude they hold: each term is at most 2^32 quarters.
-  static bool steadyIsExact(std::int64_t terms) { return terms < (std::int64_t{1} << 21); }
 
   double value() const { return static_cast<double>(quadruple) * 0.25; }
   // Whether value() is the direct sum's double: the exact sum lies below 2^53 quarters.

@@ -1,13 +1,13 @@
 #include "system/SafeFileWriter.h"
 
+#include "system/Failure.h"
 #include "system/FileNames.h"
 #include "system/TemporaryFiles.h"
 
 namespace velmora {
 
 namespace {
-constexpr const char* cannotOpen = "I/O error";
-constexpr const char* cannotWrite = "Error writing buffer!";
+using Result = files::Delivery::Result;
 }  // namespace
 
 SafeFileWriter::SafeFileWriter(const std::string& name) : target(pathOf(name)) {}
@@ -16,64 +16,62 @@ SafeFileWriter::~SafeFileWriter() { discard(); }
 
 // A replacement takes the target's owner, group and permissions before any byte is written; where
 // it cannot, the target is written in place instead.
-bool SafeFileWriter::open() {
+void SafeFileWriter::open() {
   const TargetFacts facts = files::factsAbout(target);
   plan = planSave(facts);
   if (plan.method == SaveMethod::refuse) {
-    return false;
+    throw SaveFailure{false, 0};
   }
   const bool forRename = plan.method == SaveMethod::replace;
-  spool = files::createSpool(plan.spoolBeside ? files::folderOfFile(target) : std::filesystem::path(),
-                             nameOf(files::destinationOf(target).filename()), forRename,
-                             !facts.exists);
+  const std::string name = nameOf(files::destinationOf(target).filename());
+  spool = files::createSpool(plan.spoolBeside ? files::folderOfFile(target) : std::filesystem::path(), name,
+                             forRename, !facts.exists);
   if (forRename && facts.exists && (spool.descriptor < 0 || !files::takeIdentity(spool, target))) {
     files::closeSpool(spool);
     plan = {SaveMethod::inPlace, false};
-    spool = files::createSpool({}, nameOf(target.filename()), false, false);
+    spool = files::createSpool({}, name, false, false);
   }
   if (spool.descriptor < 0) {
-    return false;
+    throw SaveFailure{false, 0};
   }
   spoolWriter = std::make_unique<SpoolWriter>(
       spool.descriptor, plan.method == SaveMethod::replace ? SpoolWriter::Kind::renamed : SpoolWriter::Kind::copied);
-  return true;
 }
 
-bool SafeFileWriter::write(const unsigned char* bytes, std::size_t count) {
-#ifdef _WIN32
+void SafeFileWriter::write(const unsigned char* bytes, std::size_t count) {
   if (TemporaryFiles::interruptionPending()) {
     discard();
-    TemporaryFiles::endInterrupted();
+    throw Abandonment{Abandonment::Cause::interrupted};
   }
-#endif
-  return spoolWriter->write(bytes, count);
+  if (!spoolWriter->write(bytes, count)) {
+    throw SaveFailure{true, spoolWriter->written()};
+  }
 }
 
-std::string SafeFileWriter::commit() {
+void SafeFileWriter::commit() {
   if (!spoolWriter->finish()) {
     discard();
-    return cannotWrite;
+    throw SaveFailure{true, spoolWriter->written()};
   }
   if (plan.method == SaveMethod::replace) {
-    const files::Outcome renamed = files::renameOver(spool, files::destinationOf(target));
-    if (renamed != files::Outcome::refused) {
+    const files::Delivery renamed = files::renameOver(spool, spoolWriter->written(), files::destinationOf(target));
+    if (renamed.result != Result::refused) {
       discard();
-      return renamed == files::Outcome::done ? "" : cannotWrite;
+      if (renamed.result == Result::failed) {
+        throw SaveFailure{true, renamed.targetTook};
+      }
+      return;
     }
   }
-  return copyIntoTarget();
+  copyIntoTarget();
 }
 
-// A write to the target that fails says which part of the file it lacks, as a direct save did.
-std::string SafeFileWriter::copyIntoTarget() {
-  const files::Copy copy = files::copyInto(spool, spoolWriter->written(), target, plan.method);
+void SafeFileWriter::copyIntoTarget() {
+  const files::Delivery copy = files::copyInto(spool, spoolWriter->written(), target, plan.method);
   discard();
-  if (copy.outcome != files::Outcome::failed) {
-    return copy.outcome == files::Outcome::done ? "" : cannotOpen;
+  if (copy.result != Result::done) {
+    throw SaveFailure{copy.result == Result::failed, copy.targetTook};
   }
-  return copy.targetTook < 0 || copy.targetTook >= 44 ? cannotWrite
-         : copy.targetTook < 36                      ? "Error writing wav!"
-                                                     : "Error writing chk!";
 }
 
 void SafeFileWriter::discard() { files::closeSpool(spool); }

@@ -16,6 +16,13 @@
 
 namespace velmora {
 
+// What a save could not do: open its target (or a spool for it), or write its bytes, after the file
+// being written took the first took of them.
+struct SaveFailure {
+  bool opened = true;
+  std::int64_t took = 0;
+};
+
 class SafeFileWriter {
  public:
   explicit SafeFileWriter(const std::string& target);
@@ -23,19 +30,19 @@ class SafeFileWriter {
   SafeFileWriter& operator=(const SafeFileWriter&) = delete;
   virtual ~SafeFileWriter();
 
-  // Looks at the target and makes the spool; false when the target cannot be written (a folder, a
-  // read-only file, a missing folder, a name too long, a link loop) or no spool can be made.
-  bool open();
-  bool write(const unsigned char* bytes, std::size_t count);
-  // Makes the bytes written the target's contents: the failure's message, or "".
-  std::string commit();
+  // Looks at the target and makes the spool; throws SaveFailure where the target cannot be written
+  // (a folder, a read-only file, a missing folder, a name too long, a link loop) or no spool can be
+  // made.
+  void open();
+  // Throws SaveFailure, or the Abandonment of an interruption that waits for the save.
+  void write(const unsigned char* bytes, std::size_t count);
+  // Makes the bytes written the target's contents, or throws SaveFailure.
+  void commit();
   // Drops the spool; the target is left as it was.
   void discard();
 
-  SaveMethod method() const { return plan.method; }
-
  private:
-  std::string copyIntoTarget();
+  void copyIntoTarget();
 
   std::filesystem::path target;
   SavePlan plan;

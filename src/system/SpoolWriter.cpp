@@ -41,10 +41,11 @@ bool SpoolWriter::write(const unsigned char* bytes, std::size_t count) {
 
 // Through the page cache; a spool to be renamed has its write-back started every few megabytes.
 bool SpoolWriter::writeThrough(const unsigned char* bytes, std::size_t count) {
-  if (!files::writeAll(descriptor, bytes, count)) {
+  const std::size_t taken = files::writeAll(descriptor, bytes, count);
+  total += static_cast<std::int64_t>(taken);
+  if (taken < count) {
     return false;
   }
-  total += static_cast<std::int64_t>(count);
   if (kind == Kind::renamed && total - handedToDisk >= writeBackBytes) {
     files::startWriteBack(descriptor, handedToDisk, total - handedToDisk);
     handedToDisk = total;
@@ -56,15 +57,16 @@ bool SpoolWriter::writeThrough(const unsigned char* bytes, std::size_t count) {
 bool SpoolWriter::writeStaged() {
   const std::size_t count = staged;
   staged = 0;
-  if (files::writeAll(descriptor, staging.get(), count)) {
+  const std::size_t taken = files::writeAll(descriptor, staging.get(), count);
+  if (taken == count) {
     return true;
   }
-  if (errno != EINVAL) {
+  if (errno != EINVAL || taken > 0) {
     return false;
   }
   files::writeDirect(descriptor, false);  // where it stays, the write below fails as any would
   direct = false;
-  return files::writeAll(descriptor, staging.get(), count);
+  return files::writeAll(descriptor, staging.get(), count) == count;
 }
 
 // The last, short write goes through the page cache.
@@ -76,7 +78,7 @@ bool SpoolWriter::finish() {
   direct = false;
   const std::size_t count = staged;
   staged = 0;
-  return files::writeAll(descriptor, staging.get(), count);
+  return files::writeAll(descriptor, staging.get(), count) == count;
 }
 
 }  // namespace velmora

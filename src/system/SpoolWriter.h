@@ -25,6 +25,7 @@ class SpoolWriter {
   bool write(const unsigned char* bytes, std::size_t count);
   // Writes what waits for a whole aligned write.
   bool finish();
+  // The bytes taken so far, also those a failed write took before it failed.
   std::int64_t written() const { return total; }
 
  private:

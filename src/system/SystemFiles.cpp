@@ -1,11 +1,15 @@
 #include "system/SystemFiles.h"
 
+#include <algorithm>
 #include <mutex>
 #include <random>
+#include <vector>
 
 namespace velmora::files {
 
 namespace {
+
+namespace fs = std::filesystem;
 
 std::mutex suffixLock;
 std::mt19937_64 suffixGenerator{std::random_device{}()};
@@ -21,6 +25,38 @@ std::string randomSuffix() {
 }
 
 }  // namespace
+
+fs::path folderOf(const fs::path& target) { return target.parent_path().empty() ? fs::path(".") : target.parent_path(); }
+
+fs::path folderOfFile(const fs::path& target) { return folderOf(destinationOf(target)); }
+
+// An invalid TMPDIR falls back to /tmp, where there is one.
+fs::path temporaryFolder() {
+  std::error_code error;
+  const fs::path folder = fs::temp_directory_path(error);
+  if (!error && !folder.empty()) {
+    return folder;
+  }
+  return fs::is_directory("/tmp", error) ? fs::path("/tmp") : fs::path(".");
+}
+
+bool copyBytes(int from, int to, std::int64_t length, std::int64_t& took) {
+  std::vector<unsigned char> buffer(std::size_t{1} << 20);
+  took = length;
+  for (std::int64_t at = 0; at < length;) {
+    const std::int64_t n = readAt(from, at, buffer.data(), static_cast<std::size_t>(std::min<std::int64_t>(length - at, 1 << 20)));
+    if (n <= 0) {
+      return false;
+    }
+    const std::size_t written = writeAll(to, buffer.data(), static_cast<std::size_t>(n));
+    if (written < static_cast<std::size_t>(n)) {
+      took = at + static_cast<std::int64_t>(written);
+      return false;
+    }
+    at += n;
+  }
+  return true;
+}
 
 std::string temporaryName(const std::string& targetName) {
   constexpr std::size_t longestName = 255;

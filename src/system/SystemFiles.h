@@ -6,9 +6,10 @@
 
 #include "system/SavePlan.h"
 
-// The system calls of a save, one set per platform (SystemFilesPosix.cpp, SystemFilesWindows.cpp):
-// what a target is, the spool file that takes the bytes while the stages run, and the two ways the
-// bytes reach the target at the commit.
+// The system calls of a save, one set per platform (SystemFilesPosix.cpp, SystemFilesWindows.cpp),
+// with what both share in SystemFiles.cpp: what a target is, the spool file that takes the bytes
+// while the stages run, and the two ways the bytes reach the target at the commit. They report
+// what became of the bytes; what that means to the user is for the caller to say.
 
 namespace velmora::files {
 
@@ -35,8 +36,20 @@ struct Spool {
 // it; a new file's permissions follow the umask, an existing target's are set by takeIdentity.
 // Its descriptor is -1 when no file can be made.
 Spool createSpool(const std::filesystem::path& folder, const std::string& targetName, bool forRename, bool newFile);
+// Closes the spool and removes its name, if it has one.
+void closeSpool(Spool& spool);
 
-bool writeAll(int descriptor, const unsigned char* bytes, std::size_t count);
+// A file open for reading: its descriptor, or -1 where it cannot be opened (a folder is refused);
+// its size; its close.
+int openForReading(const std::filesystem::path& name);
+std::int64_t sizeOf(int descriptor);
+void closeFile(int descriptor);
+
+// Writes count bytes: how many the file took, count unless a write failed.
+std::size_t writeAll(int descriptor, const unsigned char* bytes, std::size_t count);
+// Reads up to count bytes from offset on: how many were read (fewer at the end of the file), or
+// -1 where the read failed.
+std::int64_t readAt(int descriptor, std::int64_t offset, unsigned char* bytes, std::size_t count);
 // Has writes bypass the page cache (large, aligned ones only), or go through it again; false
 // where the file system or the system cannot.
 bool writeDirect(int descriptor, bool on);
@@ -48,35 +61,33 @@ void startWriteBack(int descriptor, std::int64_t from, std::int64_t count);
 // cannot be kept.
 bool takeIdentity(const Spool& spool, const std::filesystem::path& target);
 
-enum class Outcome { done, refused, failed };
+// What became of the bytes at the commit: the target has them, or it refused them (it cannot be
+// opened, or its name cannot be replaced: the spool is still there to be copied instead), or a
+// step failed; then targetTook says how many bytes the target took before a write to it failed
+// (all of them where something else failed).
+struct Delivery {
+  enum class Result { done, refused, failed };
+  Result result = Result::failed;
+  std::int64_t targetTook = 0;
+};
 
 // Puts the spool's bytes on the disk and renames it over target, or gives it that name where no file
-// has it (refused: the name cannot be replaced, as for a file mounted over it, and the spool is
-// still there to be copied instead).
-Outcome renameOver(Spool& spool, const std::filesystem::path& target);
-// Writes the spool's first length bytes into the target as it stands (refused: it cannot be
-// opened), or to standard output. A regular target is locked against other saves in place, first
-// gets room for them on its disk (where there is none, it is left as it was), is written with
-// interruptions held, gets that length and reaches the disk. targetTook: the bytes the target took
-// before a write to it failed, or -1.
-struct Copy {
-  Outcome outcome = Outcome::failed;
-  std::int64_t targetTook = -1;
-};
-Copy copyInto(const Spool& spool, std::int64_t length, const std::filesystem::path& target, SaveMethod method);
+// has it.
+Delivery renameOver(Spool& spool, std::int64_t length, const std::filesystem::path& target);
+// Writes the spool's first length bytes into the target as it stands, or to standard output. A
+// regular target is locked against other saves in place, first gets room for them on its disk
+// (where there is none, it is left as it was), is written with interruptions held, gets that length
+// and reaches the disk.
+Delivery copyInto(const Spool& spool, std::int64_t length, const std::filesystem::path& target, SaveMethod method);
+// Copies the first length bytes of a file into another, a megabyte at a time; the bytes the other
+// took before a write failed, or length.
+bool copyBytes(int from, int to, std::int64_t length, std::int64_t& took);
 // A pipe named as the target that was never written: a reader waiting on it sees its end.
 void releaseReaders(const std::filesystem::path& target);
-
-// Opens standard input, output and error on the null device where they are closed, before any
-// other file is opened, so that no file the program opens is taken for one of them.
-void openClosedStandardStreams();
 
 // A hidden name for a spool beside the target, unique per call: "." + name + "." + 8 characters +
 // ".tmp", the part taken from the target's name shortened so that the whole stays within the 255
 // bytes of a file name, cut before a character, not inside one.
 std::string temporaryName(const std::string& targetName);
-
-// Closes the spool and removes its name, if it has one.
-void closeSpool(Spool& spool);
 
 }  // namespace velmora::files

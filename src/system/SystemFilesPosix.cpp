@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "system/FileNames.h"
 #include "system/SystemFiles.h"
 #include "system/TemporaryFiles.h"
 
@@ -121,29 +122,6 @@ bool giveName(Spool& spool, const fs::path& target) {
 // Whether an unnamed file can be given a name when it is finished.
 bool canNameLater() { return ::access("/proc/self/fd", X_OK) == 0 || geteuid() == 0; }
 
-// Copies the first length bytes of from to to: the two headers (36 and 8 bytes) and then the
-// samples in writes of their own, so that a failed write says which part the target lacks, as a
-// direct save would. targetTook: where the write that failed began, or -1.
-bool copyBytes(int from, int to, std::int64_t length, std::int64_t& targetTook) {
-  if (::lseek(from, 0, SEEK_SET) != 0) {
-    return false;
-  }
-  std::vector<unsigned char> buffer(std::size_t{1} << 20);
-  for (std::int64_t at = 0; at < length;) {
-    const std::int64_t piece = at < 36 ? 36 - at : at < 44 ? 44 - at : std::int64_t{1} << 20;
-    const ssize_t n = ::read(from, buffer.data(), static_cast<std::size_t>(std::min(length - at, piece)));
-    if (n <= 0) {
-      return false;
-    }
-    if (!writeAll(to, buffer.data(), static_cast<std::size_t>(n))) {
-      targetTook = at;
-      return false;
-    }
-    at += n;
-  }
-  return true;
-}
-
 // Room for length bytes from start on the target's disk before any byte of it is overwritten; a
 // file system that cannot reserve room says so, and the copy goes ahead as any write would.
 bool reserve(int descriptor, off_t start, std::int64_t length) {
@@ -155,9 +133,6 @@ bool reserve(int descriptor, off_t start, std::int64_t length) {
 
 }  // namespace
 
-fs::path folderOf(const fs::path& target) { return target.parent_path().empty() ? fs::path(".") : target.parent_path(); }
-
-fs::path folderOfFile(const fs::path& target) { return folderOf(destinationOf(target)); }
 
 // Each link's text read as the kernel follows it, relative ones from the link's own folder; a loop
 // ends after the kernel's own limit of links, where the lookup of the name fails anyway.
@@ -172,12 +147,6 @@ fs::path destinationOf(const fs::path& target) {
     name = next.is_absolute() ? next : folderOf(name) / next;
   }
   return name;
-}
-
-fs::path temporaryFolder() {
-  std::error_code error;
-  const fs::path folder = fs::temp_directory_path(error);
-  return error ? fs::path("/tmp") : folder;
 }
 
 TargetFacts factsAbout(const fs::path& target) {
@@ -220,16 +189,51 @@ Spool createSpool(const fs::path& folder, const std::string& targetName, bool fo
   return spool;
 }
 
-bool writeAll(int descriptor, const unsigned char* bytes, std::size_t count) {
-  while (count > 0) {
-    const ssize_t written = ::write(descriptor, bytes, count);
-    if (written <= 0) {
-      return false;
-    }
-    bytes += written;
-    count -= static_cast<std::size_t>(written);
+int openForReading(const fs::path& name) {
+  const int descriptor = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat file {};
+  if (descriptor >= 0 && (fstat(descriptor, &file) != 0 || S_ISDIR(file.st_mode))) {
+    ::close(descriptor);
+    return -1;
   }
-  return true;
+  return descriptor;
+}
+
+std::int64_t sizeOf(int descriptor) {
+  struct stat file {};
+  return fstat(descriptor, &file) == 0 ? static_cast<std::int64_t>(file.st_size) : 0;
+}
+
+void closeFile(int descriptor) { ::close(descriptor); }
+
+std::size_t writeAll(int descriptor, const unsigned char* bytes, std::size_t count) {
+  std::size_t done = 0;
+  while (done < count) {
+    const ssize_t written = ::write(descriptor, bytes + done, count - done);
+    if (written <= 0) {
+      break;
+    }
+    done += static_cast<std::size_t>(written);
+  }
+  return done;
+}
+
+std::int64_t readAt(int descriptor, std::int64_t offset, unsigned char* bytes, std::size_t count) {
+  std::size_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::pread(descriptor, bytes + done, count - done, static_cast<off_t>(offset) + static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n < 0) {
+      return -1;
+    }
+    if (n == 0) {
+      break;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return static_cast<std::int64_t>(done);
 }
 
 bool writeDirect(int descriptor, bool on) {
@@ -239,11 +243,6 @@ bool writeDirect(int descriptor, bool on) {
 
 void startWriteBack(int descriptor, std::int64_t from, std::int64_t count) {
   sync_file_range(descriptor, from, count, SYNC_FILE_RANGE_WRITE);
-}
-
-// Where the next write to an open file lands: its end when it was opened to append (`>>`).
-off_t writingPosition(int descriptor, const struct stat& file) {
-  return (::fcntl(descriptor, F_GETFL) & O_APPEND) != 0 ? file.st_size : ::lseek(descriptor, 0, SEEK_CUR);
 }
 
 // The owner and group first, then the permissions (a change of owner clears the set-id bits). The
@@ -267,73 +266,82 @@ bool takeIdentity(const Spool& spool, const fs::path& target) {
 
 namespace {
 
+using Result = Delivery::Result;
+
 // An unnamed spool for a name that has no file yet is linked to that name directly: the file
 // appears whole or not at all, however the process ends. A close that reports a lost write takes
 // the name away again. Nothing: a file took the name meanwhile.
-std::optional<Outcome> linkAsNew(Spool& spool, const fs::path& target) {
+std::optional<Result> linkAsNew(Spool& spool, const fs::path& target) {
   const std::string self = "/proc/self/fd/" + std::to_string(spool.descriptor);
   const bool linked = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
                       (errno != EEXIST && ::linkat(spool.descriptor, "", AT_FDCWD, target.c_str(), AT_EMPTY_PATH) == 0);
   if (!linked) {
-    return errno == EEXIST ? std::nullopt : std::optional(Outcome::failed);
+    return errno == EEXIST ? std::nullopt : std::optional(Result::failed);
   }
   const int descriptor = spool.descriptor;
   spool.descriptor = -1;
   if (::close(descriptor) != 0) {
     ::unlink(target.c_str());
-    return Outcome::failed;
+    return Result::failed;
   }
   flushFolder(target);
-  return Outcome::done;
+  return Result::done;
 }
-
-}  // namespace
 
 // The spool is closed before the rename, so that a close that reports a lost write keeps the
 // previous file; a refused rename opens it again by its name for the copy.
-Outcome renameOver(Spool& spool, const fs::path& target) {
+Result renamed(Spool& spool, const fs::path& target) {
   if (::fsync(spool.descriptor) != 0) {
-    return Outcome::failed;
+    return Result::failed;
   }
   struct stat existing {};
   if (spool.name.empty() && ::lstat(target.c_str(), &existing) != 0 && errno == ENOENT) {
-    if (const std::optional<Outcome> outcome = linkAsNew(spool, target)) {
-      return *outcome;
+    if (const std::optional<Result> result = linkAsNew(spool, target)) {
+      return *result;
     }
   }
   if (spool.name.empty() && !giveName(spool, target)) {
-    return Outcome::failed;
+    return Result::failed;
   }
   const int descriptor = spool.descriptor;
   spool.descriptor = -1;
   if (::close(descriptor) != 0) {
-    return Outcome::failed;
+    return Result::failed;
   }
   int error = 0;
   TemporaryFiles::changeUnderLock(spool.name, false, [&] {
-    const bool renamed = ::rename(spool.name.c_str(), target.c_str()) == 0;
-    error = renamed ? 0 : errno;
-    return renamed;
+    const bool done = ::rename(spool.name.c_str(), target.c_str()) == 0;
+    error = done ? 0 : errno;
+    return done;
   });
   if (error == 0) {
     spool.name.clear();
     flushFolder(target);
-    return Outcome::done;
+    return Result::done;
   }
   // A file mounted over the target's name cannot be replaced; it can be written.
   if (error != EBUSY && error != EXDEV) {
-    return Outcome::failed;
+    return Result::failed;
   }
   spool.descriptor = ::open(spool.name.c_str(), O_RDONLY | O_CLOEXEC);
-  return spool.descriptor >= 0 ? Outcome::refused : Outcome::failed;
+  return spool.descriptor >= 0 ? Result::refused : Result::failed;
 }
 
-Copy copyInto(const Spool& spool, std::int64_t length, const fs::path& target, SaveMethod method) {
+// Where the next write to an open file lands: its end when it was opened to append (`>>`).
+off_t writingPosition(int descriptor, const struct stat& file) {
+  return (::fcntl(descriptor, F_GETFL) & O_APPEND) != 0 ? file.st_size : ::lseek(descriptor, 0, SEEK_CUR);
+}
+
+}  // namespace
+
+Delivery renameOver(Spool& spool, std::int64_t length, const fs::path& target) { return {renamed(spool, target), length}; }
+
+Delivery copyInto(const Spool& spool, std::int64_t length, const fs::path& target, SaveMethod method) {
   std::cout.flush();
   const int to = method == SaveMethod::standardOutput ? STDOUT_FILENO
                                                       : ::open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
   if (to < 0) {
-    return {Outcome::refused};
+    return {Result::refused, 0};
   }
   struct stat file {};  // an open descriptor's: fstat never fails
   fstat(to, &file);
@@ -341,11 +349,11 @@ Copy copyInto(const Spool& spool, std::int64_t length, const fs::path& target, S
   // Standard output that is a file takes the bytes where it stands, after the lines printed so far.
   const bool console = method == SaveMethod::standardOutput;
   const off_t start = console && regular ? writingPosition(to, file) : 0;
-  Copy copy;
+  Delivery delivery{Result::failed, length};
   const auto write = [&] {
-    const bool done = copyBytes(spool.descriptor, to, length, copy.targetTook) &&
+    const bool done = copyBytes(spool.descriptor, to, length, delivery.targetTook) &&
                       (!regular || console || (::ftruncate(to, length) == 0 && ::fsync(to) == 0));
-    copy.outcome = done ? Outcome::done : Outcome::failed;
+    delivery.result = done ? Result::done : Result::failed;
   };
   if (!regular) {
     write();  // a pipe may wait for its reader: an interruption ends it at any moment
@@ -360,9 +368,9 @@ Copy copyInto(const Spool& spool, std::int64_t length, const fs::path& target, S
     }
   }
   if (to != STDOUT_FILENO && ::close(to) != 0) {
-    copy.outcome = Outcome::failed;
+    delivery.result = Result::failed;
   }
-  return copy;
+  return delivery;
 }
 
 void releaseReaders(const fs::path& target) {
@@ -371,14 +379,6 @@ void releaseReaders(const fs::path& target) {
     const int end = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
     if (end >= 0) {
       ::close(end);
-    }
-  }
-}
-
-void openClosedStandardStreams() {
-  for (int stream = STDIN_FILENO; stream <= STDERR_FILENO; ++stream) {
-    if (::fcntl(stream, F_GETFD) == -1 && errno == EBADF) {
-      ::open("/dev/null", O_RDWR);  // the lowest free descriptor: this one
     }
   }
 }
@@ -392,3 +392,11 @@ void closeSpool(Spool& spool) {
 }
 
 }  // namespace velmora::files
+
+namespace velmora {
+
+std::filesystem::path pathOf(const std::string& name) { return std::filesystem::path(name); }
+
+std::string nameOf(const std::filesystem::path& path) { return path.string(); }
+
+}  // namespace velmora

@@ -1,3 +1,4 @@
+#include <windows.h>
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
@@ -12,43 +13,12 @@
 namespace velmora::files {
 
 namespace {
-
 namespace fs = std::filesystem;
-
-// The two headers and then the samples in writes of their own, as on other systems.
-bool copyBytes(int from, int to, std::int64_t length, std::int64_t& targetTook) {
-  if (_lseeki64(from, 0, SEEK_SET) != 0) {
-    return false;
-  }
-  std::vector<unsigned char> buffer(std::size_t{1} << 20);
-  for (std::int64_t at = 0; at < length;) {
-    const std::int64_t piece = at < 36 ? 36 - at : at < 44 ? 44 - at : std::int64_t{1} << 20;
-    const int n = _read(from, buffer.data(), static_cast<unsigned>(std::min(length - at, piece)));
-    if (n <= 0) {
-      return false;
-    }
-    if (!writeAll(to, buffer.data(), static_cast<std::size_t>(n))) {
-      targetTook = at;
-      return false;
-    }
-    at += n;
-  }
-  return true;
-}
-
+using Result = Delivery::Result;
 }  // namespace
 
-fs::path folderOf(const fs::path& target) { return target.parent_path().empty() ? fs::path(".") : target.parent_path(); }
-
-fs::path folderOfFile(const fs::path& target) { return folderOf(target); }
 
 fs::path destinationOf(const fs::path& target) { return target; }
-
-fs::path temporaryFolder() {
-  std::error_code error;
-  const fs::path folder = fs::temp_directory_path(error);
-  return error || folder.empty() ? fs::path(".") : folder;
-}
 
 // Windows has no links to follow for a save, no owners to keep and no way to ask whether a folder
 // takes new names short of trying: the spool's creation tells.
@@ -91,16 +61,53 @@ Spool createSpool(const fs::path& folder, const std::string& targetName, bool fo
   return spool;
 }
 
-bool writeAll(int descriptor, const unsigned char* bytes, std::size_t count) {
-  while (count > 0) {
-    const int written = _write(descriptor, bytes, static_cast<unsigned>(std::min<std::size_t>(count, 1 << 30)));
+std::size_t writeAll(int descriptor, const unsigned char* bytes, std::size_t count) {
+  std::size_t done = 0;
+  while (done < count) {
+    const int written = _write(descriptor, bytes + done, static_cast<unsigned>(std::min<std::size_t>(count - done, 1 << 30)));
     if (written <= 0) {
-      return false;
+      break;
     }
-    bytes += written;
-    count -= static_cast<std::size_t>(written);
+    done += static_cast<std::size_t>(written);
   }
-  return true;
+  return done;
+}
+
+int openForReading(const fs::path& name) {
+  std::error_code error;
+  return fs::is_directory(name, error) ? -1 : _wopen(name.c_str(), _O_RDONLY | _O_BINARY);
+}
+
+std::int64_t sizeOf(int descriptor) {
+  struct _stat64 file {};
+  return _fstat64(descriptor, &file) == 0 ? static_cast<std::int64_t>(file.st_size) : 0;
+}
+
+void closeFile(int descriptor) { _close(descriptor); }
+
+// Each read says where it starts, so that threads reading one file never move each other's place.
+std::int64_t readAt(int descriptor, std::int64_t offset, unsigned char* bytes, std::size_t count) {
+  const HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
+  std::size_t done = 0;
+  while (done < count) {
+    OVERLAPPED at{};
+    const std::uint64_t from = static_cast<std::uint64_t>(offset) + done;
+    at.Offset = static_cast<DWORD>(from);
+    at.OffsetHigh = static_cast<DWORD>(from >> 32);
+    DWORD n = 0;
+    const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(count - done, 1 << 30));
+    if (!ReadFile(file, bytes + done, wanted, &n, &at)) {
+      if (GetLastError() == ERROR_HANDLE_EOF) {
+        break;
+      }
+      return -1;
+    }
+    if (n == 0) {
+      break;
+    }
+    done += n;
+  }
+  return static_cast<std::int64_t>(done);
 }
 
 bool writeDirect(int, bool) { return false; }
@@ -113,12 +120,12 @@ bool takeIdentity(const Spool& spool, const fs::path& target) {
   return !error;
 }
 
-Outcome renameOver(Spool& spool, const fs::path& target) {
+Delivery renameOver(Spool& spool, std::int64_t length, const fs::path& target) {
   const bool flushed = _commit(spool.descriptor) == 0;
   const int descriptor = spool.descriptor;
   spool.descriptor = -1;
   if (_close(descriptor) != 0 || !flushed) {
-    return Outcome::failed;
+    return {Result::failed, length};
   }
   std::error_code error;
   TemporaryFiles::changeUnderLock(spool.name, false, [&] {
@@ -127,38 +134,36 @@ Outcome renameOver(Spool& spool, const fs::path& target) {
   });
   if (!error) {
     spool.name.clear();
-    return Outcome::done;
+    return {Result::done, length};
   }
   if (error != std::errc::device_or_resource_busy && error != std::errc::cross_device_link) {
-    return Outcome::failed;
+    return {Result::failed, length};
   }
   spool.descriptor = _wopen(spool.name.c_str(), _O_RDONLY | _O_BINARY);
-  return spool.descriptor >= 0 ? Outcome::refused : Outcome::failed;
+  return {spool.descriptor >= 0 ? Result::refused : Result::failed, length};
 }
 
-Copy copyInto(const Spool& spool, std::int64_t length, const fs::path& target, SaveMethod) {
+Delivery copyInto(const Spool& spool, std::int64_t length, const fs::path& target, SaveMethod) {
   std::cout.flush();
   const int to = _wopen(target.c_str(), _O_WRONLY | _O_BINARY);
   if (to < 0) {
-    return {Outcome::refused};
+    return {Result::refused, 0};
   }
   std::error_code error;
   const bool regular = fs::is_regular_file(target, error);
-  Copy copy;
+  Delivery delivery{Result::failed, length};
   TemporaryFiles::holdInterruptions([&] {
-    const bool done = copyBytes(spool.descriptor, to, length, copy.targetTook) &&
+    const bool done = copyBytes(spool.descriptor, to, length, delivery.targetTook) &&
                       (!regular || (_chsize_s(to, length) == 0 && _commit(to) == 0));
-    copy.outcome = done ? Outcome::done : Outcome::failed;
+    delivery.result = done ? Result::done : Result::failed;
   });
   if (_close(to) != 0) {
-    copy.outcome = Outcome::failed;
+    delivery.result = Result::failed;
   }
-  return copy;
+  return delivery;
 }
 
 void releaseReaders(const fs::path&) {}
-
-void openClosedStandardStreams() {}
 
 void closeSpool(Spool& spool) {
   if (spool.descriptor >= 0) {
@@ -176,3 +181,14 @@ void closeSpool(Spool& spool) {
 }
 
 }  // namespace velmora::files
+
+namespace velmora {
+
+std::filesystem::path pathOf(const std::string& name) { return std::filesystem::path(std::u8string(name.begin(), name.end())); }
+
+std::string nameOf(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+}  // namespace velmora

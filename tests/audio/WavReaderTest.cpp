@@ -5,16 +5,18 @@
 #include <sstream>
 
 #include "support/WavBytes.h"
+#include "system/Failure.h"
 
 namespace velmora::test {
 namespace {
 
 // What the reader makes of a file's bytes: its failure's message, or the samples and the rate.
 std::string loaded(const Bytes& bytes) {
-  std::istringstream in(std::string(bytes.begin(), bytes.end()));
-  WavReader reader(in, static_cast<std::int64_t>(bytes.size()));
-  if (const std::optional<std::string> failure = reader.readHeader()) {
-    return *failure;
+  WavReader reader(std::make_shared<MemoryBytes>(bytes));
+  try {
+    reader.readHeader();
+  } catch (const Failure& failure) {
+    return failure.message;
   }
   std::ostringstream text;
   text.precision(12);

@@ -129,7 +129,7 @@ TEST_F(EndToEnd, LoadsEveryLayoutAppliesEverySettingAndWritesTheSameFormatBack) 
     std::vector<Chunk> chunks;
     std::vector<double> samples;
     std::vector<std::string> options = {};
-    CompressorSettings settings = {};
+    Settings settings = {};
     std::string echoes = "";
   };
   const std::vector<Case> cases = {

@@ -10,8 +10,6 @@
 namespace velmora::test {
 namespace {
 
-void noUsage(std::string) { ADD_FAILURE() << "usage printed"; }
-
 using Options = std::vector<std::pair<char, std::string>>;
 
 // Options applied by one parser with keys on standard input: the settings, what it printed, the keys left.
@@ -22,7 +20,7 @@ std::tuple<Settings, std::string, std::string> applied(const Options& options, c
   OptionParser parser;
   Settings settings;
   for (const auto& [letter, value] : options) {
-    parser.parse(noUsage, letter, "velmora", value, settings);
+    parser.parse(letter, value, settings);
   }
   std::cin.rdbuf(previous);
   return {settings, testing::internal::GetCapturedStdout(), std::string(std::istreambuf_iterator<char>(input), {})};

@@ -24,13 +24,11 @@ std::vector<std::uint64_t> bitsOf(const std::vector<double>& values) {
 }
 
 // The compressor's stages on x in blocks of blockSize, its windows held or (fromFile) read again from a file.
-std::vector<double> compressed(const std::vector<double>& x, const CompressorSettings& c, double rate,
+std::vector<double> compressed(const std::vector<double>& x, const Settings& c, double rate,
                                std::size_t blockSize, bool fromFile = false) {
-  const TempDir dir;
   std::vector<int> values(x.begin(), x.end());
-  writeFile(dir / "in.wav", wavBytes({}, pcm16(values)));
-  WavReader file((dir / "in.wav").string());
-  EXPECT_FALSE(file.readHeader().has_value());
+  WavReader file(std::make_shared<MemoryBytes>(wavBytes({}, pcm16(values))));
+  file.readHeader();
   const Compressor compressor(c, rate);
   CompressorLevels levels(compressor, {rate, 2, 16, static_cast<std::int32_t>(x.size())}, "in.wav",
                           [&file] { return file.cursor(); }, fromFile ? -1 : heldWindowSamples);
@@ -48,7 +46,7 @@ std::vector<double> randomSamples(std::size_t n, int low, int high, std::mt19937
 
 // The stages against the definition: block sizes, windows longer than a block or the file, odd lengths and rates.
 TEST(Compressor, TheStagesGiveTheDefinitionBitForBit) {
-  const std::vector<std::pair<CompressorSettings, double>> params = {
+  const std::vector<std::pair<Settings, double>> params = {
       {{}, 44100}, {{.twnd = 0}, 44100}, {{.tla = 50}, 44100}, {{.tatt = 0, .trel = 0}, 44100},
       {{.threshold = 1500000, .slope = 1}, 44100}, {{.twnd = 1000, .truncate = true}, 44100},
       {{.tla = 1, .twnd = 20}, 1000}, {{.tla = 0, .twnd = 3}, 1000},
@@ -74,8 +72,7 @@ TEST(Compressor, TheStagesGiveTheDefinitionBitForBit) {
   // Windows of one or two terms whose fullness the input's end bounds, right at the first block's end.
   for (const std::size_t n : {32768, 32769, 32770}) {
     const std::vector<double> x = randomSamples(n, -32768, 32767, random);
-    for (const CompressorSettings& settings : {CompressorSettings{.tla = 0, .twnd = 1}, CompressorSettings{.tla = 1, .twnd = 1},
-                                               CompressorSettings{.tla = 0, .twnd = 2}}) {
+    for (const Settings& settings : {Settings{.tla = 0, .twnd = 1}, Settings{.tla = 1, .twnd = 1}, Settings{.tla = 0, .twnd = 2}}) {
       EXPECT_EQ(bitsOf(compressed(x, settings, 1000, 4096)), bitsOf(referenceCompressor(x, settings, 1000)))
           << n << " " << settings.tla << " " << settings.twnd;
     }
@@ -84,8 +81,7 @@ TEST(Compressor, TheStagesGiveTheDefinitionBitForBit) {
   std::vector<double> x = randomSamples(40001, -32768, 32767, random);
   x.resize(200001);
   x.insert(x.end(), x.begin(), x.begin() + 20000);
-  for (const CompressorSettings& settings : {CompressorSettings{}, CompressorSettings{.tla = 300, .twnd = 200},
-                                             CompressorSettings{.threshold = 0}}) {
+  for (const Settings& settings : {Settings{}, Settings{.tla = 300, .twnd = 200}, Settings{.threshold = 0}}) {
     EXPECT_EQ(bitsOf(compressed(x, settings, 44100, 1000)), bitsOf(referenceCompressor(x, settings, 44100)));
   }
 }
@@ -98,14 +94,14 @@ TEST(Compressor, WindowsBeyondTwoToTheFiftyThreeQuartersAreSummedDirectly) {
   std::vector<double> x = randomSamples(fullScale, 32760, 32767, random);
   const std::vector<double> quiet = randomSamples((std::size_t{1} << 22) + (1 << 17) - fullScale, -100, 100, random);
   x.insert(x.end(), quiet.begin(), quiet.end());
-  const CompressorSettings settings{.tla = 1, .twnd = 1e7};  // at 1000 Hz: Ln = 1, Wn = 10^7
+  const Settings settings{.tla = 1, .twnd = 1e7};  // at 1000 Hz: Ln = 1, Wn = 10^7
   const std::vector<double> out = compressed(x, settings, 1000, 16384, true);
   const std::vector<double> expected = referenceCompressor(x, settings, 1000, checkedPairs);
   EXPECT_EQ(bitsOf(std::vector<double>(out.begin(), out.begin() + 2 * checkedPairs)), bitsOf(expected));
 }
 
 TEST(Compressor, AWindowLevelEqualToTheSmoothedLevelCountsAsFalling) {
-  const Compressor compressor({.tatt = 0.2, .trel = 3}, 44100);
+  const Compressor compressor(Settings{.tatt = 0.2, .trel = 3}, 44100);
   const double cr = std::exp(-1 / (0.003 * 44100));
   const double ca = std::exp(-1 / (0.0002 * 44100));
   int distinguishing = 0;

@@ -89,8 +89,7 @@ int open(const char* path, int flags, ...) {
   return fails("open", path) ? -1 : next<int (*)(const char*, int, ...)>("open")(path, flags, mode);
 }
 ssize_t write(int fd, const void* b, size_t n) { return fails("write", fd) ? -1 : NEXT(write)(fd, b, n); }
-ssize_t read(int fd, void* b, size_t n) { return fails("read", fd) ? -1 : NEXT(read)(fd, b, n); }
-off_t lseek(int fd, off_t at, int w) noexcept { return fails("lseek", fd) ? -1 : NEXT(lseek)(fd, at, w); }
+ssize_t pread(int fd, void* b, size_t n, off_t at) { return fails("pread", fd) ? -1 : NEXT(pread)(fd, b, n, at); }
 int fsync(int fd) { return fails("fsync", fd) ? -1 : NEXT(fsync)(fd); }
 int ftruncate(int fd, off_t n) noexcept { return fails("ftruncate", fd) ? -1 : NEXT(ftruncate)(fd, n); }
 int fstat(int fd, struct stat* s) noexcept { return fails("fstat", fd) ? -1 : NEXT(fstat)(fd, s); }

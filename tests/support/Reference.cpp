@@ -7,7 +7,7 @@
 
 namespace velmora::test {
 
-std::vector<double> referenceCompressor(const std::vector<double>& x, const CompressorSettings& c, double rate,
+std::vector<double> referenceCompressor(const std::vector<double>& x, const Settings& c, double rate,
                                         std::size_t computed) {
   const auto n = static_cast<std::int64_t>(x.size());
   const std::int64_t pairs = n / 2;

@@ -4,14 +4,14 @@
 #include <string>
 #include <vector>
 
-#include "dsp/Compressor.h"
+#include "cli/Settings.h"
 
 // The stages as their definitions state them, independent of the program's loops, and the writer's encoding.
 
 namespace velmora::test {
 
 // Every pair re-sums its whole window, bounded by the pairs left and the input's end; only the first pairs if given.
-std::vector<double> referenceCompressor(const std::vector<double>& x, const CompressorSettings& c, double rate,
+std::vector<double> referenceCompressor(const std::vector<double>& x, const Settings& c, double rate,
                                         std::size_t pairs = SIZE_MAX);
 
 // The bass boost over the pairs of x, continuing from the filter state y.

@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <random>
 
-#include "dsp/StageChain.h"
+#include "stream/StageChain.h"
 
 namespace velmora::test {
 
@@ -57,7 +57,7 @@ class Source : public Stage {
   void drain(BlockSink& next) override {
     for (std::size_t at = 0; at < samples.size(); at += blockSize) {
       const auto begin = samples.begin() + static_cast<std::ptrdiff_t>(at);
-      next.put(SampleBlock(begin, begin + static_cast<std::ptrdiff_t>(std::min(blockSize, samples.size() - at))));
+      next.put({Samples(begin, begin + static_cast<std::ptrdiff_t>(std::min(blockSize, samples.size() - at))), {}});
     }
   }
 
@@ -69,7 +69,9 @@ class Source : public Stage {
 // The last stage: keeps what reaches it.
 class Collector : public Stage {
  public:
-  void step(SampleBlock&& block, BlockSink&) override { samples.insert(samples.end(), block.begin(), block.end()); }
+  void step(SampleBlock&& block, BlockSink&) override {
+    samples.insert(samples.end(), block.samples.begin(), block.samples.end());
+  }
   void drain(BlockSink&) override {}
   std::vector<double> samples;
 };
@@ -88,7 +90,7 @@ std::vector<double> throughStages(const std::vector<Stage*>& stages, const std::
   chain.add(collector);
   chain.run(3);  // past the measured blocks, the stages run on threads of their own
   for (std::size_t stage = 0; stage < stages.size() + 2; ++stage) {
-    EXPECT_FALSE(chain.outcome(stage).has_value()) << chain.outcome(stage)->message;
+    EXPECT_FALSE(chain.outcome(stage)) << stage;
   }
   return collector.samples;
 }

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "audio/Stage.h"
+#include "stream/Stage.h"
 #include "support/WavBytes.h"
 
 // Shared helpers: temporary folders, runs of the built program, and the texts it prints.

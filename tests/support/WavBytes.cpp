@@ -77,4 +77,11 @@ Bytes readFile(const std::filesystem::path& path) {
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+std::int64_t MemoryBytes::readAt(std::int64_t offset, unsigned char* to, std::size_t count) const {
+  const auto from = std::min(bytes.size(), static_cast<std::size_t>(offset));
+  const std::size_t n = std::min(count, bytes.size() - from);
+  std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(from), n, to);
+  return static_cast<std::int64_t>(n);
+}
+
 }  // namespace velmora::test

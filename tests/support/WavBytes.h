@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "system/ByteSource.h"
+
 // WAV files built byte by byte from the format's table, independent of the program's header code.
 
 namespace velmora::test {
@@ -34,6 +36,17 @@ void putLe32(Bytes& bytes, std::size_t at, std::uint32_t value);
 void appendLe(Bytes& bytes, std::uint64_t value, int width);
 
 void writeFile(const std::filesystem::path& path, const Bytes& bytes);
+
+// A file's bytes held in memory, for the reader.
+class MemoryBytes : public ByteSource {
+ public:
+  explicit MemoryBytes(Bytes bytes) : bytes(std::move(bytes)) {}
+  std::int64_t size() const override { return static_cast<std::int64_t>(bytes.size()); }
+  std::int64_t readAt(std::int64_t offset, unsigned char* to, std::size_t count) const override;
+
+ private:
+  Bytes bytes;
+};
 Bytes readFile(const std::filesystem::path& path);
 
 }  // namespace velmora::test

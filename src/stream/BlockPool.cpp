@@ -1,4 +1,4 @@
-#include "audio/BlockPool.h"
+#include "stream/BlockPool.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "audio/BlockQueue.h"
+#include "stream/BlockQueue.h"
 
 #include <utility>
 

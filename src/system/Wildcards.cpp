@@ -1,4 +1,4 @@
-#include "cli/Wildcards.h"
+#include "system/Wildcards.h"
 
 #include <algorithm>
 #include <cctype>
@@ -19,16 +19,8 @@ bool sameCharacter(char a, char b, bool ignoreCase) {
   return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
 }
 
-std::size_t lastSeparator(const std::string& argument) {
-#ifdef _WIN32
-  return argument.find_last_of("\\/:");
-#else
-  return argument.find_last_of('/');
-#endif
-}
-
-std::vector<std::string> matchesOf(const std::string& argument, bool ignoreCase) {
-  const std::size_t separator = lastSeparator(argument);
+std::vector<std::string> matchesOf(const std::string& argument, bool ignoreCase, const char* separators) {
+  const std::size_t separator = argument.find_last_of(separators);
   const std::string folder = argument.substr(0, separator == std::string::npos ? 0 : separator + 1);
   const std::string pattern = argument.substr(folder.size());
   std::vector<std::string> matches;
@@ -71,15 +63,16 @@ bool wildcardMatches(const std::string& pattern, const std::string& name, bool i
   return p == pattern.size();
 }
 
-std::vector<std::string> expandWildcards(const std::vector<std::string>& arguments, bool ignoreCase) {
+std::vector<std::string> expandWildcards(const std::vector<std::string>& arguments, bool ignoreCase,
+                                         const char* separators) {
   std::vector<std::string> expanded;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
-    const std::size_t separator = lastSeparator(argument);
+    const std::size_t separator = argument.find_last_of(separators);
     const bool pattern = argument.find_first_of("*?", separator == std::string::npos ? 0 : separator) != std::string::npos;
     std::vector<std::string> matches;
     if (i > 0 && pattern && !argument.starts_with("-")) {
-      matches = matchesOf(argument, ignoreCase);
+      matches = matchesOf(argument, ignoreCase, separators);
     }
     if (matches.empty()) {
       expanded.push_back(argument);

@@ -5,7 +5,8 @@
 #include <deque>
 #include <mutex>
 
-#include "audio/BlockGeometry.h"
+#include "stream/SampleBlock.h"
+#include "stream/StreamShape.h"
 
 // A bounded queue of sample blocks between two stages that run on different threads. The producer
 // waits while it is full and the consumer while it is empty, so memory stays at a few blocks

@@ -3,14 +3,13 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <memory>
-#include <optional>
 #include <thread>
 #include <vector>
 
-#include "audio/BlockQueue.h"
-#include "audio/Stage.h"
-#include "system/ProcessExit.h"
+#include "stream/BlockQueue.h"
+#include "stream/Stage.h"
 
 // Runs a list of stages over one stream, each taking the blocks of the one before, and decides
 // alone where they run, knowing nothing of what they compute, only how long they take. The first
@@ -26,7 +25,7 @@
 // No stage can wait for ever on another: a thread only waits to take a block from the queue before
 // it or to hand one to the queue after it, every thread takes its input to the end and closes its
 // output, and a stage that fails keeps taking its input, dropped, while the stages after it are
-// drained. How each stage ended is kept for the one thread that prints; run returns once every
+// drained. What each stage threw is kept for the one thread that prints; run returns once every
 // thread has ended, so nothing a stage uses is touched after it.
 
 namespace velmora {
@@ -42,8 +41,9 @@ class StageChain {
   std::size_t add(Stage& stage);
   // Runs every stage to the end of its stream, on at most processors threads.
   void run(unsigned processors);
-  // How a stage ended: its failure, or nothing.
-  const std::optional<Failure>& outcome(std::size_t stage) const { return links.at(stage).failure; }
+  // How a stage ended: what it threw (a Failure, an Abandonment or a standard exception), or
+  // nothing.
+  const std::exception_ptr& outcome(std::size_t stage) const { return links.at(stage).failure; }
 
   // Where runs of consecutive stages should start so that the longest of at most groups runs, by
   // the sum of its stages' costs, is as short as it can be: the first stage of each run.
@@ -55,7 +55,7 @@ class StageChain {
   using Clock = std::chrono::steady_clock;
   struct Link {
     Stage* stage;
-    std::optional<Failure> failure;
+    std::exception_ptr failure;
     // While measuring: the time in its steps and the steps they made, and the processor time.
     Clock::duration measured{};
     std::chrono::nanoseconds worked{};
@@ -64,7 +64,6 @@ class StageChain {
 
   void deliver(std::size_t stage, SampleBlock&& block);
   void drain(std::size_t stage);
-  void record(std::size_t stage);
   // Runs the stages [first, end): the blocks of input (none for the first stage of the chain)
   // through each step, then each drain; closes the queue after the last.
   void runStages(std::size_t first, std::size_t end, BlockQueue* input);

@@ -1,4 +1,4 @@
-#include "cli/Wildcards.h"
+#include "system/Wildcards.h"
 
 #include <gtest/gtest.h>
 

@@ -2,32 +2,24 @@
 
 #include <cstdint>
 
-#include "audio/BlockGeometry.h"
+#include "stream/SampleBlock.h"
 
-// The input audio of a stage that looks ahead: a sliding stretch of a stream of samples. Blocks
+// The samples the compressor's window stage holds: a sliding stretch of a stream of samples. Blocks
 // are appended as they arrive; samples are read by their index in the stream, and those that will
 // not be read again are dropped from the front, so that it holds little more than the stretch
 // still to be read.
 
 namespace velmora {
 
-// What a WAV header says of its samples.
-struct SignalFormat {
-  double samplerate = 0.0;
-  std::int16_t channels = 0;
-  std::int16_t bitspersample = 0;
-  std::int32_t nosamples = 0;  // counted over all channels
-};
-
-class AudioSignal {
+class HeldSamples {
  public:
-  AudioSignal() = default;
-  AudioSignal(const AudioSignal&) = delete;
-  AudioSignal& operator=(const AudioSignal&) = delete;
-  virtual ~AudioSignal() = default;
+  HeldSamples() = default;
+  HeldSamples(const HeldSamples&) = delete;
+  HeldSamples& operator=(const HeldSamples&) = delete;
+  virtual ~HeldSamples() = default;
 
   // Adds a copy of the block's samples after those held.
-  void append(const SampleBlock& block);
+  void append(const Samples& block);
   // The index after the last sample that has arrived.
   std::int64_t end() const { return heldStart + static_cast<std::int64_t>(held.size()); }
   // Where the sample of that index is held, from the first not released to end(); valid until
@@ -37,7 +29,7 @@ class AudioSignal {
   void release(std::int64_t index) { keepFrom = index; }
 
  private:
-  SampleBlock held;  // the samples from index heldStart on
+  Samples held;  // the samples from index heldStart on
   std::int64_t heldStart = 0;
   std::int64_t keepFrom = 0;  // samples before it may be dropped
 };

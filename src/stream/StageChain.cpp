@@ -1,12 +1,10 @@
-#include "dsp/StageChain.h"
+#include "stream/StageChain.h"
 
 #include <algorithm>
-#include <exception>
 #include <limits>
-#include <string>
 #include <system_error>
 
-#include "system/Processors.h"
+#include "system/Process.h"
 
 namespace velmora {
 
@@ -34,11 +32,11 @@ class StageChain::Handover : public BlockSink {
     }
     if (next == 1 && chain.measuring) {  // the first stage's own time: since its last put
       chain.links[0].measured += Clock::now() - madeFrom;
-      chain.links[0].worked += threadTime() - workedFrom;
+      chain.links[0].worked += process::threadTime() - workedFrom;
     }
     chain.deliver(next, std::move(block));
     madeFrom = Clock::now();
-    workedFrom = threadTime();
+    workedFrom = process::threadTime();
     if (next == 1 && chain.measuring && ++blocks == warmingBlocks) {
       chain.forget();
     }
@@ -53,14 +51,14 @@ class StageChain::Handover : public BlockSink {
   std::size_t next;
   int blocks = 0;
   Clock::time_point madeFrom = Clock::now();
-  std::chrono::nanoseconds workedFrom = threadTime();
+  std::chrono::nanoseconds workedFrom = process::threadTime();
 };
 
 StageChain::StageChain() = default;
 StageChain::~StageChain() = default;
 
 std::size_t StageChain::add(Stage& stage) {
-  links.push_back({&stage, std::nullopt, {}, {}});
+  links.push_back({&stage, nullptr, {}, {}});
   return links.size() - 1;
 }
 
@@ -178,15 +176,15 @@ void StageChain::deliver(std::size_t stage, SampleBlock&& block) {
     return;  // a stage that failed takes its input and drops it
   }
   const Clock::time_point start = measuring ? Clock::now() : Clock::time_point{};
-  const std::chrono::nanoseconds working = measuring ? threadTime() : std::chrono::nanoseconds{};
+  const std::chrono::nanoseconds working = measuring ? process::threadTime() : std::chrono::nanoseconds{};
   try {
     links[stage].stage->step(std::move(block), *handovers[stage]);
   } catch (...) {
-    record(stage);
+    links[stage].failure = std::current_exception();
   }
   if (measuring) {
     links[stage].measured += Clock::now() - start;
-    links[stage].worked += threadTime() - working;
+    links[stage].worked += process::threadTime() - working;
   }
 }
 
@@ -197,18 +195,7 @@ void StageChain::drain(std::size_t stage) {
   try {
     links[stage].stage->drain(*handovers[stage]);
   } catch (...) {
-    record(stage);
-  }
-}
-
-// Called while a stage's exception is being handled: keeps it as the stage's failure.
-void StageChain::record(std::size_t stage) {
-  try {
-    throw;
-  } catch (const Failure& failure) {
-    links[stage].failure = failure;
-  } catch (const std::exception& e) {
-    links[stage].failure = Failure{std::string("Exception ") + e.what(), exitFileFailure};
+    links[stage].failure = std::current_exception();
   }
 }
 

@@ -1,4 +1,4 @@
-#include "audio/AudioSignal.h"
+#include "dsp/HeldSamples.h"
 
 #include <algorithm>
 
@@ -10,7 +10,7 @@ namespace {
 constexpr std::int64_t dropAtLeast = 1 << 14;
 }  // namespace
 
-void AudioSignal::append(const SampleBlock& block) {
+void HeldSamples::append(const Samples& block) {
   const std::int64_t released = std::min<std::int64_t>(keepFrom - heldStart, static_cast<std::int64_t>(held.size()));
   if (released >= dropAtLeast && 2 * released >= static_cast<std::int64_t>(held.size())) {
     held.erase(held.begin(), held.begin() + released);

@@ -3,7 +3,7 @@
 #include <mutex>
 #include <vector>
 
-#include "audio/BlockGeometry.h"
+#include "stream/SampleBlock.h"
 
 // Spare blocks, given back by the stage that consumed them and taken again by one that fills
 // them, so that a steady stream does not allocate, and a run over many short files reuses the

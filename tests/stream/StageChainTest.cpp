@@ -1,4 +1,6 @@
-#include "dsp/StageChain.h"
+#include "stream/StageChain.h"
+
+#include "system/Failure.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +23,7 @@ class Counting : public Stage {
   void drain(BlockSink& next) override {
     drained = true;
     for (int i = 0; i < blocks; ++i) {  // the first stage makes its stream here
-      next.put(SampleBlock(8192, 1.0));
+      next.put({Samples(8192, 1.0), {}});
     }
   }
   int blocks;
@@ -31,8 +33,17 @@ class Counting : public Stage {
   bool drained = false;
 };
 
-std::string outcome(const std::optional<Failure>& failure) {
-  return failure ? failure->message + "/" + std::to_string(failure->status) : "nothing";
+std::string outcome(const std::exception_ptr& thrown) {
+  try {
+    if (thrown) {
+      std::rethrow_exception(thrown);
+    }
+  } catch (const Failure& failure) {
+    return failure.message + "/" + std::to_string(failure.status);
+  } catch (const std::exception& e) {
+    return std::string("Exception ") + e.what();
+  }
+  return "nothing";
 }
 
 // However a stage ends, the chain runs to its end: a failed stage drops its input, later ones are drained.
@@ -45,7 +56,7 @@ TEST(StageChain, NoStageWaitsForEverOnANeighbourThatStopped) {
   };
   for (const unsigned processors : {1u, 3u}) {  // the calling thread alone; past the measured blocks, threads
     for (const Case& c : {Case{0, false, "nothing", 100}, Case{1, false, "failed/3", 0},
-                          Case{50, true, "Exception std::bad_alloc/-1", 49}}) {
+                          Case{50, true, "Exception std::bad_alloc", 49}}) {
       Counting first(100, 0, false);
       Counting middle(0, c.failAt, c.badAlloc);
       Counting last(0, 0, false);

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <cstdint>
+
+// What a WAV header says of its samples.
+
+namespace velmora {
+
+struct SignalFormat {
+  double samplerate = 0.0;
+  std::int16_t channels = 0;
+  std::int16_t bitspersample = 0;
+  std::int64_t nosamples = 0;  // counted over all channels
+};
+
+}  // namespace velmora

@@ -1,0 +1,60 @@
+#include "dsp/FileChain.h"
+
+#include <exception>
+
+#include "audio/WavReader.h"
+#include "audio/WavWriter.h"
+#include "dsp/BassBoost.h"
+#include "dsp/CompressorGain.h"
+#include "dsp/CompressorLevels.h"
+#include "dsp/GainAndBassBoost.h"
+#include "stream/StageChain.h"
+#include "system/InputFile.h"
+#include "system/Process.h"
+
+namespace velmora {
+
+namespace {
+// The spare blocks of the whole run, shared by the chains of its files.
+BlockPool spareBlocks;
+}  // namespace
+
+FileChain::FileChain(const std::string& inputName, const Settings& settings, double& bassState) {
+  auto reader = std::make_unique<WavReader>(InputFile::open(inputName));
+  reader->readHeader();
+  reader->useBlocksOf(spareBlocks);
+  const SignalFormat format = reader->getFormat();
+  const WavReader& file = *reader;
+  stages.push_back(std::move(reader));
+  const std::int64_t kept = format.nosamples / 2 * 2;  // an odd last sample never reaches the output
+  if (settings.compress) {
+    const Compressor compressor(settings, format.samplerate);
+    stages.push_back(std::make_unique<CompressorLevels>(compressor, format, inputName, [&file] { return file.cursor(); }));
+    if (settings.boostBass) {
+      stages.push_back(std::make_unique<GainAndBassBoost>(compressor, bassState, format.nosamples));
+    } else {
+      stages.push_back(std::make_unique<CompressorGain>(compressor));
+    }
+  } else if (settings.boostBass) {
+    stages.push_back(std::make_unique<BassBoost>(bassState, format.nosamples));
+  }
+  const bool processed = settings.compress || settings.boostBass;
+  stages.push_back(std::make_unique<WavWriter>(settings.outputFile(), format, processed ? kept : 0, spareBlocks));
+}
+
+void FileChain::run(std::ostream& out) {
+  StageChain chain;
+  for (const std::unique_ptr<Stage>& stage : stages) {
+    chain.add(*stage);
+  }
+  chain.run(process::usableProcessors());
+  for (std::size_t k = 0; k < stages.size(); ++k) {
+    stages[k]->announce(out);
+    if (chain.outcome(k)) {
+      std::rethrow_exception(chain.outcome(k));
+    }
+    stages[k]->conclude(out);
+  }
+}
+
+}  // namespace velmora

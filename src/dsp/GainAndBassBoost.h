@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+
+#include "dsp/BassFilter.h"
+#include "dsp/BassReport.h"
+#include "dsp/Compressor.h"
+#include "stream/Stage.h"
+
+// The compressor's gain and then the bass boost, as one stage, for a file that asks for both. Its
+// two serial chains, the smoothing of the levels and the bass filter, run side by side in one loop
+// (the levels of the pairs ahead while the filter takes the pairs behind, whose gains are applied
+// between), where one after the other they would wait twice as long. Its bytes and lines are those
+// of CompressorGain followed by BassBoost.
+
+namespace velmora {
+
+class GainAndBassBoost : public Stage {
+ public:
+  // For a stream of samples samples; the filter starts from state, which it updates once it has
+  // succeeded.
+  GainAndBassBoost(const Compressor& compressor, double& state, std::int64_t samples);
+
+  void step(SampleBlock&& block, BlockSink& next) override;
+  void drain(BlockSink&) override {}
+  // The hand-over of the compressor's output to the bass boost, and the bass boost's own line.
+  void announce(std::ostream& out) const override;
+  void conclude(std::ostream& out) override;
+
+ private:
+  // The levels of the pairs [from, from + count) while the filter takes the samples [behind, ahead).
+  void sideBySide(double* levels, std::size_t count, double* x, std::size_t behind, std::size_t ahead);
+
+  Compressor compressor;
+  double level = 0.0;
+  double& state;
+  BassFilter filter;
+  std::int64_t samples;
+  BassReport report;
+};
+
+}  // namespace velmora

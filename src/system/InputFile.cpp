@@ -1,0 +1,19 @@
+#include "system/InputFile.h"
+
+#include "system/FileNames.h"
+#include "system/SystemFiles.h"
+
+namespace velmora {
+
+std::shared_ptr<InputFile> InputFile::open(const std::string& name) {
+  const int descriptor = files::openForReading(pathOf(name));
+  return descriptor < 0 ? nullptr : std::make_shared<InputFile>(descriptor, files::sizeOf(descriptor));
+}
+
+InputFile::~InputFile() { files::closeFile(descriptor); }
+
+std::int64_t InputFile::readAt(std::int64_t offset, unsigned char* bytes, std::size_t count) const {
+  return files::readAt(descriptor, offset, bytes, count);
+}
+
+}  // namespace velmora
