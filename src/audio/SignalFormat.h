@@ -11,6 +11,9 @@ struct SignalFormat {
   std::int16_t channels = 0;
   std::int16_t bitspersample = 0;
   std::int64_t nosamples = 0;  // counted over all channels
+
+  // The stages take the samples two at a time: an odd last sample never reaches the output.
+  std::int64_t pairs() const { return nosamples / 2; }
 };
 
 }  // namespace velmora

@@ -5,8 +5,8 @@
 
 namespace velmora {
 
-BassBoost::BassBoost(double& carried, std::int64_t samples)
-    : state(carried), filter{carried}, remaining(samples / 2 * 2), report(samples / 2) {}
+BassBoost::BassBoost(double& carried, std::int64_t pairs)
+    : state(carried), filter{carried}, remaining(2 * pairs), report(pairs) {}
 
 void BassBoost::step(SampleBlock&& block, BlockSink& next) {
   Samples& x = block.samples;

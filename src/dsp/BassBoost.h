@@ -13,9 +13,9 @@ namespace velmora {
 
 class BassBoost : public Stage {
  public:
-  // Filters the pairs of a stream of samples samples (a last odd sample is dropped), starting from
-  // the filter state state, which it updates once it has succeeded.
-  BassBoost(double& state, std::int64_t samples);
+  // Filters the first pairs pairs of samples of its stream (a last odd sample is dropped), starting
+  // from the filter state state, which it updates once it has succeeded.
+  BassBoost(double& state, std::int64_t pairs);
 
   void step(SampleBlock&& block, BlockSink& next) override;
   void drain(BlockSink&) override {}

@@ -26,20 +26,19 @@ FileChain::FileChain(const std::string& inputName, const Settings& settings, dou
   const SignalFormat format = reader->getFormat();
   const WavReader& file = *reader;
   stages.push_back(std::move(reader));
-  const std::int64_t kept = format.nosamples / 2 * 2;  // an odd last sample never reaches the output
   if (settings.compress) {
     const Compressor compressor(settings, format.samplerate);
     stages.push_back(std::make_unique<CompressorLevels>(compressor, format, inputName, [&file] { return file.cursor(); }));
     if (settings.boostBass) {
-      stages.push_back(std::make_unique<GainAndBassBoost>(compressor, bassState, format.nosamples));
+      stages.push_back(std::make_unique<GainAndBassBoost>(compressor, bassState, format.pairs()));
     } else {
       stages.push_back(std::make_unique<CompressorGain>(compressor));
     }
   } else if (settings.boostBass) {
-    stages.push_back(std::make_unique<BassBoost>(bassState, format.nosamples));
+    stages.push_back(std::make_unique<BassBoost>(bassState, format.pairs()));
   }
   const bool processed = settings.compress || settings.boostBass;
-  stages.push_back(std::make_unique<WavWriter>(settings.outputFile(), format, processed ? kept : 0, spareBlocks));
+  stages.push_back(std::make_unique<WavWriter>(settings.outputFile(), format, processed ? 2 * format.pairs() : 0, spareBlocks));
 }
 
 void FileChain::run(std::ostream& out) {

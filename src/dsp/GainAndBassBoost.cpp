@@ -10,19 +10,19 @@ constexpr std::size_t part = Compressor::quietCheckPairs;  // pairs whose gains 
 }  // namespace
 
 GainAndBassBoost::GainAndBassBoost(const Compressor& c, double& carried, std::int64_t count)
-    : compressor(c), state(carried), filter{carried}, samples(count), report(count / 2) {}
+    : compressor(c), state(carried), filter{carried}, pairs(count), report(count) {}
 
 // Part by part: the levels of the first part; then for each part its gains, and its filter beside
 // the levels of the next part.
 void GainAndBassBoost::step(SampleBlock&& block, BlockSink& next) {
-  const std::size_t pairs = block.windowSums.size();
+  const std::size_t count = block.windowSums.size();
   double* levels = block.windowSums.data();
   double* x = block.samples.data();
-  compressor.smoothLevels(level, levels, std::min(pairs, part));
-  for (std::size_t from = 0; from < pairs; from += part) {
-    const std::size_t to = std::min(pairs, from + part);
+  compressor.smoothLevels(level, levels, std::min(count, part));
+  for (std::size_t from = 0; from < count; from += part) {
+    const std::size_t to = std::min(count, from + part);
     compressor.applyGains(levels + from, x + 2 * from, to - from);
-    const std::size_t ahead = std::min(pairs, to + part) - to;
+    const std::size_t ahead = std::min(count, to + part) - to;
     if (!Compressor::quiet(level) && !filter.quiet()) {
       sideBySide(levels + to, ahead, x, 2 * from, 2 * to);
     } else {  // near silence, each on its own: quiet steps are cheap
@@ -30,8 +30,8 @@ void GainAndBassBoost::step(SampleBlock&& block, BlockSink& next) {
       filter.run(x + 2 * from, 2 * (to - from));
     }
   }
-  block.samples.resize(2 * pairs);
-  report.keep(x, 2 * pairs);
+  block.samples.resize(2 * count);
+  report.keep(x, 2 * count);
   next.put(std::move(block));
 }
 
@@ -58,7 +58,7 @@ void GainAndBassBoost::sideBySide(double* levels, std::size_t count, double* x, 
 }
 
 void GainAndBassBoost::announce(std::ostream& out) const {
-  out << "new no of samples = " << samples / 2 * 2 << std::endl;
+  out << "new no of samples = " << 2 * pairs << std::endl;
   out << "Boosting bass" << std::endl;
 }
 

@@ -17,9 +17,9 @@ namespace velmora {
 
 class GainAndBassBoost : public Stage {
  public:
-  // For a stream of samples samples; the filter starts from state, which it updates once it has
-  // succeeded.
-  GainAndBassBoost(const Compressor& compressor, double& state, std::int64_t samples);
+  // For a stream of pairs pairs of samples; the filter starts from state, which it updates once it
+  // has succeeded.
+  GainAndBassBoost(const Compressor& compressor, double& state, std::int64_t pairs);
 
   void step(SampleBlock&& block, BlockSink& next) override;
   void drain(BlockSink&) override {}
@@ -35,7 +35,7 @@ class GainAndBassBoost : public Stage {
   double level = 0.0;
   double& state;
   BassFilter filter;
-  std::int64_t samples;
+  std::int64_t pairs;
   BassReport report;
 };
 

@@ -179,7 +179,9 @@ TEST(InterruptedSave, LeavesThePreviousOutputOrTheCompleteNewOne) {
   ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0666), 0);
   auto received = std::async(std::launch::async, [&] { return readFile(dir / "pipe"); });
   RunningProgram piped(dir.path(), {"-b", "-o", "pipe", "in.wav"});
-  std::this_thread::sleep_for(whole / 3);
+  while (piped.isRunning() && bytesReadBy(piped.pid()) < 1000000) {  // long before its save
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
   kill(piped.pid(), SIGTERM);
   EXPECT_EQ(piped.finish().status, -SIGTERM);
   const bool letGo = received.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
