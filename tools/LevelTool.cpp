@@ -23,7 +23,7 @@ constexpr int rate = 44100;
 
 int writeTone(double amplitude, const std::string& name) {
   const int frames = rate / 5;
-  const auto header = velmora::savedHeaderBytes(rate, 2, 16, 2 * frames);
+  const std::vector<unsigned char> header = velmora::savedHeader({rate, 2, 16, 2 * frames}, 2 * frames).bytes;
   std::vector<unsigned char> bytes(header.begin(), header.end());
   bytes.resize(header.size() + 4 * frames);
   const auto value = static_cast<std::int16_t>(std::clamp(amplitude, 0.0, 32767.0));

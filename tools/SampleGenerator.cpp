@@ -121,7 +121,7 @@ int main(int argc, char** argv) {
   }
 
   std::ofstream out(name, std::ios::binary | std::ios::trunc);
-  const auto header = velmora::savedHeaderBytes(sampleRate, channelCount, 16, samples);
+  const std::vector<unsigned char> header = velmora::savedHeader({sampleRate, channelCount, 16, samples}, samples).bytes;
   out.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
   std::vector<unsigned char> block;
   block.reserve(4 * 65536);

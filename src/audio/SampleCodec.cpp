@@ -13,6 +13,10 @@ struct Row {
 constexpr Row formats[] = {
     {8, false, pcm8Codec},
     {16, false, pcm16Codec},
+    {24, false, pcm24Codec},
+    {32, false, pcm32Codec},
+    {32, true, float32Codec},
+    {64, true, float64Codec},
 };
 
 }  // namespace

@@ -24,5 +24,9 @@ const SampleCodec* codecFor(int bits, bool floatingPoint);
 
 const SampleCodec& pcm8Codec();
 const SampleCodec& pcm16Codec();
+const SampleCodec& pcm24Codec();
+const SampleCodec& pcm32Codec();
+const SampleCodec& float32Codec();
+const SampleCodec& float64Codec();
 
 }  // namespace velmora

@@ -1,7 +1,6 @@
 #include "audio/WavReader.h"
 
 #include <algorithm>
-#include <new>
 #include <ostream>
 
 #include "audio/WavHeader.h"
@@ -62,6 +61,17 @@ bool WavReader::nextByteIsZero() {
   return zero;
 }
 
+// The format chunk's fields that decide the format: its tag (an extensible chunk's sub-format),
+// channels, rate and bits.
+struct WavReader::FormatChunk {
+  std::uint16_t tag = 0;
+  std::uint16_t channels = 0;
+  std::int32_t rate = 0;
+  std::int16_t bits = 0;
+  bool extensible = false;
+  FormatExtension extension{};
+};
+
 void WavReader::readHeader() {
   if (size < 0) {
     fail("I/O error");
@@ -71,26 +81,101 @@ void WavReader::readHeader() {
     fail("Can't read WAV Header\n");
   }
   const WavHeader header = decodeWavHeader(headerBytes);
-  if (!tagIs(header.riffId, "RIFF", 4)) {
+  if (!tagIs(header.riffId, "RIFF", 4) && !tagIs(header.riffId, "RF64", 4) && !tagIs(header.riffId, "BW64", 4)) {
     fail("Invalid RIFF Format " + riffTagText(header.riffId));
   }
   if (!tagIs(header.waveId, "WAVE", 4)) {
     fail("Invalid WAVE Format");
   }
-  if (!tagIs(header.fmtId, "fmt", 3)) {
-    fail("Invalid fmt Format");
+  if (tagIs(header.fmtId, "fmt", 3)) {
+    FormatChunk chunk{header.fmtFormat, header.nChannels, header.nSamplesPerSec, header.nBitsPerSample};
+    if (header.fmtFormat == extensibleTag && header.fmtSize >= 40) {
+      readExtension(chunk);
+    }
+    takeFormat(chunk);
+    if (!move(static_cast<std::int64_t>(header.fmtSize) - 16)) {
+      fail("Seek Error!");
+    }
+  } else {
+    findFormat();
   }
-  if (header.fmtFormat != 1) {
+  findData();
+}
+
+void WavReader::readExtension(FormatChunk& chunk) {
+  unsigned char bytes[formatExtensionSize];
+  const std::int64_t here = position;
+  if (!readBytes(bytes, formatExtensionSize)) {
     fail("Invalid wav fmtFormat");
   }
-  if (codecFor(header.nBitsPerSample, false) == nullptr) {
+  position = here;
+  chunk.extensible = true;
+  chunk.extension = decodeFormatExtension(bytes);
+}
+
+// Chunks before the format chunk (broadcast and field recorders' bext, JUNK, an RF64 file's ds64)
+// are skipped by their sizes, each read checked against what is left of the file.
+void WavReader::findFormat() {
+  position = 12;
+  for (;;) {
+    unsigned char bytes[chunkHeaderSize];
+    if (!readBytes(bytes, chunkHeaderSize)) {
+      fail("Invalid fmt Format");
+    }
+    const ChunkHeader chunk = decodeChunkHeader(bytes);
+    const auto length = static_cast<std::uint32_t>(chunk.chunkSize);
+    const std::int64_t body = position;
+    if (tagIs(chunk.chunkId, "fmt", 3)) {
+      unsigned char fields[16];
+      if (length < 16 || !readBytes(fields, 16)) {
+        fail("Invalid fmt Format");
+      }
+      FormatChunk format{readLe16(fields), readLe16(fields + 2), static_cast<std::int32_t>(readLe32(fields + 4)),
+                         static_cast<std::int16_t>(readLe16(fields + 14))};
+      if (format.tag == extensibleTag && length >= 40) {
+        readExtension(format);
+      }
+      takeFormat(format);
+      position = body + length + length % 2;
+      return;
+    }
+    if (tagIs(chunk.chunkId, "data", 4)) {
+      fail("Invalid fmt Format");
+    }
+    unsigned char sizes[24];
+    if (tagIs(chunk.chunkId, "ds64", 4) && length >= 24 && readBytes(sizes, 24)) {
+      largeDataSize = readLe64(sizes + 8);
+    }
+    position = body + length + length % 2;
+  }
+}
+
+// The format from its chunk's fields: the format tag is checked before the bits, as ever.
+void WavReader::takeFormat(const FormatChunk& chunk) {
+  const FormatExtension& extension = chunk.extension;
+  const bool standard = !chunk.extensible || extension.standardGuid;
+  const std::uint16_t tag = chunk.extensible ? extension.subFormat : chunk.tag;
+  if ((chunk.tag != pcmTag && chunk.tag != floatTag && !chunk.extensible) || !standard ||
+      (tag != pcmTag && tag != floatTag)) {
+    fail("Invalid wav fmtFormat");
+  }
+  codec = codecFor(chunk.bits, tag == floatTag);
+  if (codec == nullptr || (chunk.extensible && extension.validBits > chunk.bits)) {
     fail("Invalid wav nBitsPerSample");
   }
-  if (!move(static_cast<std::int64_t>(header.fmtSize) - 16)) {
-    fail("Seek Error!");
-  }
+  format.bitspersample = chunk.bits;
+  format.samplerate = static_cast<double>(chunk.rate);
+  format.channels = static_cast<std::int16_t>(chunk.channels);
+  format.floatingPoint = tag == floatTag;
+  format.extensible = chunk.extensible;
+  format.validBits = extension.validBits;
+  format.channelMask = extension.channelMask;
+}
 
-  // The chunk walk: up to ten chunk headers after fmt, every read checked against the file's end.
+// The chunk walk after the format chunk: up to ten chunk headers, every read checked against the
+// file's end. A data size that a program writing to a pipe could not finish runs to the end of the
+// input; an RF64 file's is in its ds64 chunk.
+void WavReader::findData() {
   ChunkHeader chunk;
   for (int counter = 1;; ++counter) {
     if (counter > maxChunkHeaders) {
@@ -112,20 +197,18 @@ void WavReader::readHeader() {
       move(1);
     }
   }
-
-  // A negative size is what the whole-file reader could not allocate; a size past the end of the
-  // file is known to fail before any sample is read.
-  if (chunk.chunkSize < 0) {
-    fail(std::string("Exception ") + std::bad_array_new_length().what());
+  const auto declared = static_cast<std::uint32_t>(chunk.chunkSize);
+  const std::int64_t left = size - position;  // the chunk header was read: position <= size
+  std::int64_t dataBytes = declared;
+  if (declared == unfinishedSize && largeDataSize) {
+    dataBytes = static_cast<std::int64_t>(std::min<std::uint64_t>(*largeDataSize, std::uint64_t{1} << 62));
+  } else if (declared == unfinishedSize || declared == unfinishedPipeSize) {
+    dataBytes = left;
   }
-  if (chunk.chunkSize > size - position) {  // the chunk header was read: position <= size
+  if (dataBytes > left) {
     fail("Can't read signal data\n");
   }
-  codec = codecFor(header.nBitsPerSample, false);
-  format.bitspersample = header.nBitsPerSample;
-  format.samplerate = static_cast<double>(header.nSamplesPerSec);
-  format.channels = static_cast<std::int16_t>(header.nChannels);
-  format.nosamples = chunk.chunkSize / codec->bytesPerSample();
+  format.nosamples = dataBytes / codec->bytesPerSample();
   dataStart = position;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,8 +13,9 @@
 #include "stream/Stage.h"
 #include "system/ByteSource.h"
 
-// Reads a PCM WAV file: first its header and the chunk walk up to the sample data, then the
-// samples a block at a time, decoded to doubles by the codec of their format. The same walk serves
+// Reads a WAV file of integer or floating-point PCM (plain, extensible or RF64): first its header and
+// the chunk walk up to the sample data, then the samples a block at a time, decoded to doubles by
+// the codec of their format. The same walk serves
 // the program and a fuzz harness over bytes in memory. As the first stage of a chain it has no
 // input: its drain makes the whole stream.
 
@@ -42,6 +44,11 @@ class WavReader : public Stage {
   void conclude(std::ostream& out) override;
 
  private:
+  struct FormatChunk;
+  void readExtension(FormatChunk& chunk);
+  void findFormat();
+  void takeFormat(const FormatChunk& chunk);
+  void findData();
   bool readBytes(unsigned char* destination, std::int64_t count);
   bool move(std::int64_t delta);
   bool nextByteIsZero();
@@ -51,6 +58,7 @@ class WavReader : public Stage {
   std::int64_t position = 0;
   SignalFormat format;
   const SampleCodec* codec = nullptr;
+  std::optional<std::uint64_t> largeDataSize;  // an RF64 file's, from its ds64 chunk
   std::int64_t dataStart = 0;  // where the samples begin
   std::int64_t decoded = 0;    // samples decoded so far
   std::vector<unsigned char> bytes;

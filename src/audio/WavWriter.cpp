@@ -13,7 +13,7 @@ WavWriter::WavWriter(const std::string& target, const SignalFormat& signalFormat
     : name(target),
       file(target),
       format(signalFormat),
-      codec(codecFor(signalFormat.bitspersample, false)),
+      codec(codecFor(signalFormat.bitspersample, signalFormat.floatingPoint)),
       count(samples),
       remaining(samples),
       pool(spare) {}
@@ -38,14 +38,15 @@ void WavWriter::begin() {
   if (codec == nullptr) {
     throw Failure{"Invalid bits per sample " + std::to_string(format.bitspersample), exitFileFailure};
   }
-  const auto header = savedHeaderBytes(format.samplerate, format.channels, format.bitspersample, count);
+  const SavedHeader header = savedHeader(format, count);
+  dataChunkAt = static_cast<std::int64_t>(header.dataChunkAt);
   try {
     file.open();
   } catch (const SaveFailure& failure) {
     fail(failure);
   }
-  write(header.data(), wavHeaderSize);
-  write(header.data() + wavHeaderSize, chunkHeaderSize);
+  write(header.bytes.data(), header.dataChunkAt);
+  write(header.bytes.data() + header.dataChunkAt, chunkHeaderSize);
 }
 
 void WavWriter::write(const unsigned char* data, std::size_t length) {
@@ -56,13 +57,15 @@ void WavWriter::write(const unsigned char* data, std::size_t length) {
   }
 }
 
-// A target that cannot be opened, or the part of the file a failed write left it without.
+// A target that cannot be opened, or the part of the file a failed write left it without: the
+// header up to the data chunk, the data chunk's header, or the samples.
 void WavWriter::fail(const SaveFailure& failure) const {
   const std::int64_t took = failure.took;
-  throw Failure{!failure.opened                                              ? "I/O error"
-                : took < static_cast<std::int64_t>(wavHeaderSize)           ? "Error writing wav!"
-                : took < static_cast<std::int64_t>(savedHeaderSize)         ? "Error writing chk!"
-                                                                            : "Error writing buffer!",
+  const std::int64_t samplesAt = dataChunkAt + static_cast<std::int64_t>(chunkHeaderSize);
+  throw Failure{!failure.opened          ? "I/O error"
+                : took < dataChunkAt     ? "Error writing wav!"
+                : took < samplesAt       ? "Error writing chk!"
+                                         : "Error writing buffer!",
                 exitFileFailure};
 }
 

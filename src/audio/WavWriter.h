@@ -10,8 +10,8 @@
 #include "stream/Stage.h"
 #include "system/SafeFileWriter.h"
 
-// The last stage: saves a stream of samples as a PCM WAV file. The header goes first, with the
-// sample count known from the input's header, then each block, encoded as it arrives by the codec
+// The last stage: saves a stream of samples as a WAV file in the input's format and container. The
+// header goes first, with the sample count known from the input's header, then each block, encoded as it arrives by the codec
 // of the format, to a spool; only the commit, once every stage has succeeded, makes those bytes the
 // target's contents. Its summary follows.
 
@@ -44,6 +44,7 @@ class WavWriter : public Stage {
   std::int64_t remaining;  // samples still to be written
   BlockPool& pool;
   bool begun = false;
+  std::int64_t dataChunkAt = 0;  // where the header's data chunk begins
   std::vector<unsigned char> bytes;
 };
 

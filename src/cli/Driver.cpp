@@ -20,13 +20,33 @@ std::string withoutQuotes(const std::string& argument) {
   return argument;
 }
 
+bool isFileName(const std::string& argument) {
+  return argument.empty() || argument.front() != '-' || argument == "-";
+}
+
+// Whether a file named on the command line comes on standard input: then the waits after the
+// numeric options must not take its bytes.
+bool audioOnStandardInput(const std::vector<std::string>& arguments) {
+  for (std::size_t index = 1; index < arguments.size(); ++index) {
+    const std::string& argument = arguments[index];
+    if (isFileName(argument)) {
+      if (process::namesStandardInput(withoutQuotes(argument))) {
+        return true;
+      }
+    } else if (argument.size() == 2 && OptionParser::takesValue(argument[1])) {
+      ++index;
+    }
+  }
+  return false;
+}
+
 // The options and files in order, with the settings as the options leave them.
 void walkOptionsAndFiles(const std::vector<std::string>& arguments, Settings& settings) {
-  OptionParser parser;
+  OptionParser parser(!audioOnStandardInput(arguments));
   double bassState = 0.0;  // the bass boost's filter state carries on from file to file
   for (std::size_t index = 1; index < arguments.size(); ++index) {
     const std::string& argument = arguments[index];
-    if (argument.empty() || argument.front() != '-') {
+    if (isFileName(argument)) {
       processFile(withoutQuotes(argument), settings, bassState);
       process::checkConsole();
       continue;

@@ -1,6 +1,7 @@
 #include "dsp/CompressorLevels.h"
 
 #include <algorithm>
+#include <cmath>
 #include <sstream>
 #include <utility>
 
@@ -28,7 +29,8 @@ CompressorLevels::CompressorLevels(const Compressor& c, const SignalFormat& form
       pairs(format.nosamples / 2),
       ln(c.lookahead()),
       wn(c.window()),
-      sum(2 + std::int64_t{c.lookahead()}) {
+      sum(2 + std::int64_t{c.lookahead()}),
+      wholeFormat(format.bitspersample <= 16 && !format.floatingPoint) {
   if (ln + wn > heldSamples) {
     backs = cursors();
     fronts = cursors();
@@ -40,6 +42,10 @@ void CompressorLevels::step(SampleBlock&& block, BlockSink& next) {
   if (!fronts) {
     input.append(block.samples);
   }
+  if (!wholeFormat) {
+    noteFractions(block.samples, arrived);
+  }
+  arrived += static_cast<std::int64_t>(block.samples.size());
   keepPairs(std::move(block));
   handOnReady(next);
 }
@@ -76,7 +82,12 @@ void CompressorLevels::handOnReady(BlockSink& next) {
     }
     block.windowSums.resize(static_cast<std::size_t>(count));
     double* sums = block.windowSums.data();
-    fronts ? measureFromFile(nextPair, count, sums) : measureHeld(nextPair, count, sums);
+    if (fronts) {
+      wholeFormat ? measureFromFile(nextPair, count, sums) : measureFromFileFloating(nextPair, count, sums);
+    } else {
+      const bool whole = wholeFormat || lastFraction < 2 * nextPair + 2 + ln;
+      whole ? measureHeld(nextPair, count, sums) : measureHeldFloating(nextPair, count, sums);
+    }
     next.put(std::move(block));
     waiting.pop_front();
     nextPair += count;
@@ -102,10 +113,24 @@ void CompressorLevels::failOnNegativeLookahead() const {
   throw Failure{report.str(), exitReadFailure};
 }
 
+void CompressorLevels::noteFractions(const Samples& block, std::int64_t at) {
+  for (std::size_t k = block.size(); k-- > 0;) {
+    const double x = block[k];
+    if (x != std::trunc(x) || x < -32768.0 || x > 32767.0) {  // NaN too
+      lastFraction = at + static_cast<std::int64_t>(k);
+      return;
+    }
+  }
+}
+
 // Windows of full length that move by one pair are all formed at once after the first pair of the
 // block.
 void CompressorLevels::measureHeld(std::int64_t first, std::int64_t count, double* sums) {
   const std::int64_t last = first + count - 1;
+  if (!sumValid) {  // the windows before were fractions: this one is summed from its start
+    sum = WindowSum(2 * first + 2 + ln);
+    sumValid = true;
+  }
   const std::int64_t from = std::max<std::int64_t>(0, sum.getBack());
   sum.readFrom(input.at(from), from);
   const std::int64_t steadyUntil = std::min(pairs - ln - wn, (samples - 3 - ln - wn) / 2);
@@ -120,6 +145,43 @@ void CompressorLevels::measureHeld(std::int64_t first, std::int64_t count, doubl
     sums[b] = sum.value();
   }
   input.release(sum.getBack());
+}
+
+// Afresh at the block's first pair, then pair by pair.
+void CompressorLevels::measureHeldFloating(std::int64_t first, std::int64_t count, double* sums) {
+  const auto held = [this](std::int64_t m) { return *input.at(m); };
+  for (std::int64_t b = 0; b < count; ++b) {
+    const std::int64_t i = first + b;
+    const std::int64_t back = 2 * i + 2 + ln;
+    if (b == 0) {
+      floating.restart(held, back, frontOf(i, back));
+    } else {
+      floating.slideTo(back, frontOf(i, back), held, held);
+      if (floating.restartDue(std::int64_t{1} << 62)) {
+        floating.restart(held, back, frontOf(i, back));
+      }
+    }
+    sums[b] = floating.value();
+  }
+  input.release(floating.getBack());
+  sumValid = false;
+}
+
+// Pair by pair, the terms that leave and enter read from the file; afresh every few window lengths.
+void CompressorLevels::measureFromFileFloating(std::int64_t first, std::int64_t count, double* sums) {
+  const auto leaving = [this](std::int64_t m) { return backs->at(m); };
+  const auto entering = [this](std::int64_t m) { return fronts->at(m); };
+  const auto fresh = [this](std::int64_t m) { return directs->at(m); };
+  const std::int64_t restartAfter = 4 * std::max<std::int64_t>(wn, std::int64_t{1} << 16);
+  for (std::int64_t b = 0; b < count; ++b) {
+    const std::int64_t i = first + b;
+    const std::int64_t back = 2 * i + 2 + ln;
+    floating.slideTo(back, frontOf(i, back), leaving, entering);
+    if (floating.restartDue(restartAfter)) {
+      floating.restart(fresh, back, frontOf(i, back));
+    }
+    sums[b] = floating.value();
+  }
 }
 
 // Pair by pair, the terms that leave and enter read from the file; a window beyond 2^53 quarters

@@ -10,6 +10,7 @@
 #include "audio/SampleCursor.h"
 #include "audio/SignalFormat.h"
 #include "dsp/Compressor.h"
+#include "dsp/FloatingWindowSum.h"
 #include "dsp/HeldSamples.h"
 #include "dsp/WindowSum.h"
 #include "stream/Stage.h"
@@ -20,7 +21,9 @@
 // is there. Pair i's window holds the terms m in [back, front),
 // back = 2i + 2 + Ln, its front bounded by the window length, by the pairs not yet finished
 // (m < i + 2 + P) and by the end of the input (m + 1 < N); both ends only move forward, so the
-// windows are kept as a running sum, exact on the whole-number samples of a file.
+// windows are kept as a running sum, exact on the whole-number samples of a file. Where the samples
+// a block's windows read are not all whole numbers of the 16-bit range (deeper formats), the same
+// windows are kept by a FloatingWindowSum instead, afresh at the block's first pair.
 //
 // A look-ahead and window up to heldWindowSamples long are held as a stretch of the stream. Longer
 // ones are read again from the file as they slide (the stream then brings only the pairs), so that
@@ -51,7 +54,11 @@ class CompressorLevels : public Stage {
   std::int64_t neededUntil(std::int64_t last) const;
   std::int64_t frontOf(std::int64_t pair, std::int64_t back) const;
   void measureHeld(std::int64_t first, std::int64_t count, double* sums);
+  void measureHeldFloating(std::int64_t first, std::int64_t count, double* sums);
   void measureFromFile(std::int64_t first, std::int64_t count, double* sums);
+  void measureFromFileFloating(std::int64_t first, std::int64_t count, double* sums);
+  // Notes where the samples from index at on stop being whole numbers of the 16-bit range.
+  void noteFractions(const Samples& block, std::int64_t at);
   [[noreturn]] void failOnNegativeLookahead() const;
 
   Compressor compressor;
@@ -67,6 +74,13 @@ class CompressorLevels : public Stage {
   std::deque<SampleBlock> waiting;        // blocks of whole pairs whose windows have not all arrived
   std::optional<double> oddSample;
   WindowSum sum;
+  bool sumValid = true;  // sum holds the window of the last pair measured
+  // Samples of files deeper than 16 bits may be fractions: the last index of one, and the sums of
+  // windows that read them.
+  bool wholeFormat;
+  std::int64_t arrived = 0;
+  std::int64_t lastFraction = -1;
+  FloatingWindowSum floating;
   std::int64_t nextPair = 0;  // the first pair of the first block waiting
 };
 

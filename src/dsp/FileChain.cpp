@@ -8,6 +8,7 @@
 #include "dsp/CompressorGain.h"
 #include "dsp/CompressorLevels.h"
 #include "dsp/GainAndBassBoost.h"
+#include "stream/ProgressStage.h"
 #include "stream/StageChain.h"
 #include "system/InputFile.h"
 #include "system/Process.h"
@@ -37,6 +38,10 @@ FileChain::FileChain(const std::string& inputName, const Settings& settings, dou
   } else if (settings.boostBass) {
     stages.push_back(std::make_unique<BassBoost>(bassState, format.pairs()));
   }
+  if (process::errorsOnTerminal()) {
+    progress = std::make_unique<ProgressLine>(inputName, format.nosamples);
+    stages.push_back(std::make_unique<ProgressStage>(*progress));
+  }
   const bool processed = settings.compress || settings.boostBass;
   stages.push_back(std::make_unique<WavWriter>(settings.outputFile(), format, processed ? 2 * format.pairs() : 0, spareBlocks));
 }
@@ -47,6 +52,9 @@ void FileChain::run(std::ostream& out) {
     chain.add(*stage);
   }
   chain.run(process::usableProcessors());
+  if (progress) {
+    progress->stop();
+  }
   for (std::size_t k = 0; k < stages.size(); ++k) {
     stages[k]->announce(out);
     if (chain.outcome(k)) {

@@ -8,12 +8,14 @@
 #include "cli/Settings.h"
 #include "stream/BlockPool.h"
 #include "stream/Stage.h"
+#include "system/ProgressLine.h"
 
 // The chain of stages of one input file, built as a list from the settings: the file's reader;
 // with -c, the compressor's window sums and then its gain; with -b, the bass boost (after the
 // compressor, one stage with its gain, GainAndBassBoost); and the writer that saves. Running it has
-// a StageChain run the stages, then prints, on the caller's thread and in the program's order, each
-// stage's lines and its failure, which it throws. The target is written only once every stage has
+// a StageChain run the stages (with a progress line on standard error where it is a terminal), then
+// prints, on the caller's thread and in the program's order, each stage's lines and its failure,
+// which it throws. The target is written only once every stage has
 // succeeded.
 
 namespace velmora {
@@ -31,6 +33,7 @@ class FileChain {
   void run(std::ostream& out);
 
  private:
+  std::unique_ptr<ProgressLine> progress;  // where standard error is a terminal
   std::vector<std::unique_ptr<Stage>> stages;
 };
 

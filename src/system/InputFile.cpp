@@ -6,7 +6,12 @@
 namespace velmora {
 
 std::shared_ptr<InputFile> InputFile::open(const std::string& name) {
-  const int descriptor = files::openForReading(pathOf(name));
+  int descriptor = name == "-" ? files::openStandardInput() : files::openForReading(pathOf(name));
+  if (descriptor >= 0 && files::isPipe(descriptor)) {
+    const int pipe = descriptor;
+    descriptor = files::takeWhole(pipe);
+    files::closeFile(pipe);
+  }
   return descriptor < 0 ? nullptr : std::make_shared<InputFile>(descriptor, files::sizeOf(descriptor));
 }
 

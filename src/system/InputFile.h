@@ -7,13 +7,16 @@
 
 // An input file open for reading, shared by the reader and the cursors that read its samples
 // again. Its size is taken when it is opened; a file cut short later fails the reads past its new
-// end.
+// end. Standard input ("-") and pipes (a named one, /dev/stdin) are first taken whole into an
+// unnamed temporary file, so that their length is known before the samples are worked on and long
+// windows can read them again.
 
 namespace velmora {
 
 class InputFile : public ByteSource {
  public:
-  // The file named, or nothing where it cannot be opened (a folder, a missing file).
+  // The file named ("-" for standard input), or nothing where it cannot be opened (a folder, a
+  // missing file, a pipe whose bytes find no room).
   static std::shared_ptr<InputFile> open(const std::string& name);
   explicit InputFile(int descriptor, std::int64_t size) : descriptor(descriptor), length(size) {}
   InputFile(const InputFile&) = delete;

@@ -22,6 +22,12 @@ void start();
 // shell does not expand them.
 std::vector<std::string> arguments(int argc, char** argv);
 
+// Whether an input file name stands for standard input: "-", or a name of the file standard input
+// reads (/dev/stdin, say).
+bool namesStandardInput(const std::string& name);
+// Whether standard error is a terminal, which a progress line may be written to.
+bool errorsOnTerminal();
+
 // Whether a write to standard output failed because its reader has gone.
 bool consoleClosed();
 // Throws the Abandonment when it has.

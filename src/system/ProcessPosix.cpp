@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sched.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -50,6 +51,15 @@ void start() {
 }
 
 std::vector<std::string> arguments(int argc, char** argv) { return {argv, argv + argc}; }
+
+bool namesStandardInput(const std::string& name) {
+  struct stat named {};
+  struct stat input {};
+  return name == "-" || (stat(name.c_str(), &named) == 0 && fstat(STDIN_FILENO, &input) == 0 &&
+                         named.st_dev == input.st_dev && named.st_ino == input.st_ino);
+}
+
+bool errorsOnTerminal() { return isatty(STDERR_FILENO) == 1; }
 
 // A pipe (or socket) whose reader has gone reports an error condition to poll; a file, a terminal
 // or a closed descriptor does not.

@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <io.h>
 #include <shellapi.h>
 
 #include <algorithm>
@@ -40,6 +41,10 @@ std::vector<std::string> arguments(int, char**) {
   LocalFree(wide);
   return expandWildcards(given, true, "\\/:");
 }
+
+bool namesStandardInput(const std::string& name) { return name == "-"; }
+
+bool errorsOnTerminal() { return _isatty(2) != 0; }
 
 bool consoleClosed() { return false; }
 

@@ -40,10 +40,16 @@ Spool createSpool(const std::filesystem::path& folder, const std::string& target
 void closeSpool(Spool& spool);
 
 // A file open for reading: its descriptor, or -1 where it cannot be opened (a folder is refused);
-// its size; its close.
+// standard input's, a descriptor of its own; its size; its close.
 int openForReading(const std::filesystem::path& name);
+int openStandardInput();
 std::int64_t sizeOf(int descriptor);
 void closeFile(int descriptor);
+// Whether a file open for reading is a pipe (or a socket), whose bytes can be read only once.
+bool isPipe(int descriptor);
+// The whole of a pipe's bytes, read to its end into an unnamed temporary file: its descriptor, or
+// -1 where none can be made or a read or write fails.
+int takeWhole(int pipe);
 
 // Writes count bytes: how many the file took, count unless a write failed.
 std::size_t writeAll(int descriptor, const unsigned char* bytes, std::size_t count);

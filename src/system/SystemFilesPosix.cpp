@@ -199,6 +199,24 @@ int openForReading(const fs::path& name) {
   return descriptor;
 }
 
+int openStandardInput() { return ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0); }
+
+bool isPipe(int descriptor) {
+  struct stat file {};
+  return fstat(descriptor, &file) == 0 && (S_ISFIFO(file.st_mode) || S_ISSOCK(file.st_mode));
+}
+
+int takeWhole(int pipe) {
+  Spool taken = createSpool({}, "input", false, false);
+  std::vector<unsigned char> buffer(std::size_t{1} << 20);
+  for (ssize_t n; taken.descriptor >= 0 && (n = ::read(pipe, buffer.data(), buffer.size())) != 0;) {
+    if (n < 0 ? errno != EINTR : writeAll(taken.descriptor, buffer.data(), static_cast<std::size_t>(n)) < static_cast<std::size_t>(n)) {
+      closeSpool(taken);
+    }
+  }
+  return taken.descriptor;
+}
+
 std::int64_t sizeOf(int descriptor) {
   struct stat file {};
   return fstat(descriptor, &file) == 0 ? static_cast<std::int64_t>(file.st_size) : 0;

@@ -78,6 +78,24 @@ int openForReading(const fs::path& name) {
   return fs::is_directory(name, error) ? -1 : _wopen(name.c_str(), _O_RDONLY | _O_BINARY);
 }
 
+int openStandardInput() { return _dup(0); }
+
+bool isPipe(int descriptor) {
+  struct _stat64 file {};
+  return _fstat64(descriptor, &file) == 0 && (file.st_mode & _S_IFIFO) != 0;
+}
+
+int takeWhole(int pipe) {
+  Spool taken = createSpool({}, "input", false, false);
+  std::vector<unsigned char> buffer(std::size_t{1} << 20);
+  for (int n; taken.descriptor >= 0 && (n = _read(pipe, buffer.data(), static_cast<unsigned>(buffer.size()))) != 0;) {
+    if (n < 0 || writeAll(taken.descriptor, buffer.data(), static_cast<std::size_t>(n)) < static_cast<std::size_t>(n)) {
+      closeSpool(taken);
+    }
+  }
+  return taken.descriptor;
+}
+
 std::int64_t sizeOf(int descriptor) {
   struct _stat64 file {};
   return _fstat64(descriptor, &file) == 0 ? static_cast<std::int64_t>(file.st_size) : 0;

@@ -52,7 +52,7 @@ TEST(WavReader, EveryHeaderFieldAtZeroMaximumMinusOneAndHuge) {
       {valid, 32, 2, false, all(eight)},
       {valid, 34, 2, true, all("Invalid wav nBitsPerSample")},
       {valid, 36, 4, false, all(noChunk)},
-      {valid, 40, 4, true, {"0 at 44100", noData, "Exception std::bad_array_new_length", noData}},
+      {valid, 40, 4, true, {"0 at 44100", noData, eight, noData}},  // -1: a pipe's unfinished size, read to the end
       {listed, 36, 4, false, all(eight)},
       {listed, 40, 4, true, all(noChunk)},
   };
@@ -87,17 +87,49 @@ TEST(WavReader, LayoutsFromOtherWritersLoadOrEndWithTheirMessage) {
     return std::vector<Chunk>(static_cast<std::size_t>(count), Chunk{"LIST", Bytes(size, 7), pad});
   };
   const std::string loads = "8 at 44100";
+  const std::string noData = "Can't read signal data\n";
+  const auto extensible = [](std::uint16_t subFormat, std::uint16_t valid, std::int16_t bits) {
+    return WavLayout{.bits = bits, .fmtSize = 40, .format = 0xFFFE, .subFormat = subFormat, .validBits = valid, .channelMask = 3};
+  };
+  const auto withDataSize = [&sized](const Bytes& bytes, std::int32_t size) { return sized(bytes, bytes.size() - 16 - 4, size); };
+  const auto ds64 = [](std::uint64_t dataSize) {  // the RIFF size, the data size, the frames, no table
+    Bytes body;
+    for (const std::uint64_t value : {std::uint64_t{0}, dataSize, dataSize / 4}) {
+      appendLe(body, value, 8);
+    }
+    appendLe(body, 0, 4);
+    return body;
+  };
   const std::vector<std::tuple<std::string, Bytes, std::string>> cases = {
       {"empty", cut(0), "Can't read WAV Header\n"},
       {"cut inside the header", cut(35), "Can't read WAV Header\n"},
       {"cut after the header", cut(36), "Can't read chunk"},
       {"cut inside the chunk header", cut(43), "Can't read chunk"},
-      {"cut after the chunk header", cut(44), "Can't read signal data\n"},
-      {"cut before the last byte", cut(59), "Can't read signal data\n"},
+      {"cut after the chunk header", cut(44), noData},
+      {"cut before the last byte", cut(59), noData},
       {"fourth fmt byte free", edited(valid, 15, 'X'), loads},
-      {"float format", wavBytes({.format = 3}, eight), "Invalid wav fmtFormat"},
-      {"24 bits", wavBytes({.bits = 24}, eight), "Invalid wav nBitsPerSample"},
-      {"float 32 bits: the format is checked first", wavBytes({.bits = 32, .format = 3}, eight), "Invalid wav fmtFormat"},
+      {"16-bit floating point", wavBytes({.format = 3}, eight), "Invalid wav nBitsPerSample"},
+      {"mu-law: a format that is no PCM", wavBytes({.bits = 8, .format = 7}, eight), "Invalid wav fmtFormat"},
+      {"20 bits", wavBytes({.bits = 20}, eight), "Invalid wav nBitsPerSample"},
+      {"24 bits", wavBytes({.bits = 24}, Bytes(15, 1)), "5 at 44100"},
+      {"32 bits", wavBytes({.bits = 32}, eight), "4 at 44100"},
+      {"floating point, 32 bits", wavBytes({.bits = 32, .fmtSize = 18, .format = 3}, eight), "4 at 44100"},
+      {"floating point, 64 bits", wavBytes({.bits = 64, .format = 3}, eight), "2 at 44100"},
+      {"extensible, 24 valid bits of 32", wavBytes(extensible(1, 24, 32), eight), "4 at 44100"},
+      {"extensible floating point", wavBytes(extensible(3, 64, 64), eight), "2 at 44100"},
+      {"extensible ADPCM", wavBytes(extensible(2, 16, 16), eight), "Invalid wav fmtFormat"},
+      {"extensible, an unknown kind of sub-format", edited(wavBytes(extensible(1, 16, 16), eight), 50, 0x11), "Invalid wav fmtFormat"},
+      {"extensible, more valid bits than stored", wavBytes(extensible(1, 20, 16), eight), "Invalid wav nBitsPerSample"},
+      {"extensible without its extension", wavBytes({.fmtSize = 18, .format = 0xFFFE}, eight), "Invalid wav fmtFormat"},
+      {"JUNK and an odd bext before fmt", wavBytes({.first = {{"JUNK", Bytes(28, 0)}, {"bext", Bytes(3, 1), true}}}, eight), loads},
+      {"extensible after a chunk", wavBytes({.bits = 32, .fmtSize = 40, .format = 0xFFFE, .subFormat = 3, .first = {{"JUNK", Bytes(4, 0)}}}, eight),
+       "4 at 44100"},
+      {"data before fmt", sized(wavBytes({}, eight), 12, 0x61746164), "Invalid fmt Format"},
+      {"a chunk before fmt past the end", sized(wavBytes({.first = {{"JUNK", {}}}}, eight), 16, 1000), "Invalid fmt Format"},
+      {"RF64, its size in ds64", withDataSize(wavBytes({.riff = "RF64", .first = {{"ds64", ds64(6)}}}, eight), -1), "3 at 44100"},
+      {"BW64 without ds64, unfinished", withDataSize(wavBytes({.riff = "BW64"}, eight), -1), loads},
+      {"RF64, ds64 past the end", withDataSize(wavBytes({.riff = "RF64", .first = {{"ds64", ds64(17)}}}, eight), -1), noData},
+      {"a pipe's unfinished size", withDataSize(wavBytes({}, eight), 0x7FFFF000), loads},
       {"fmt 18", wavBytes({.fmtSize = 18}, eight), loads},
       {"fmt 12 reads a chunk inside the header", withFmtSize(12), "Can't read chunk"},
       {"fmt -20 goes back to the very start", withFmtSize(-20), "Can't read chunk"},
@@ -113,6 +145,18 @@ TEST(WavReader, LayoutsFromOtherWritersLoadOrEndWithTheirMessage) {
   };
   for (const auto& [name, bytes, expected] : cases) {
     EXPECT_EQ(loaded(bytes), expected) << name;
+  }
+}
+
+// Data of 2 GiB and more: sizes are unsigned, bounded by the file.
+TEST(WavReader, DataOfTwoToFourGigabytesLoads) {
+  const Bytes header = wavBytes({}, {});
+  for (const std::uint32_t size : {0x80000000u, 0xFFFFFFF0u}) {
+    Bytes bytes = header;
+    putLe32(bytes, 40, size);
+    WavReader reader(std::make_shared<MemoryBytes>(bytes, 44 + std::int64_t{size}));
+    reader.readHeader();
+    EXPECT_EQ(reader.getFormat().nosamples, size / 2);
   }
 }
 

@@ -1,5 +1,7 @@
 #include "audio/WavWriter.h"
 
+#include "audio/WavHeader.h"
+
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,6 +10,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <bit>
 #include <cerrno>
 #include <cmath>
 #include <csignal>
@@ -31,10 +34,9 @@ struct : BlockSink {
 } nowhere;
 
 // Saves samples through the writer, streamed in small blocks: the failure's message, or "".
-std::string save(const fs::path& target, const std::vector<double>& samples, std::int16_t bits = 16,
-                 double rate = 44100) {
+std::string save(const fs::path& target, const std::vector<double>& samples, const SignalFormat& format = {44100, 2, 16}) {
   BlockPool pool;
-  WavWriter writer(target.string(), {rate, 2, bits, 0}, static_cast<std::int64_t>(samples.size()), pool);
+  WavWriter writer(target.string(), format, static_cast<std::int64_t>(samples.size()), pool);
   try {
     const std::size_t step = samples.size() > 1000 ? 4096 : 3;
     for (std::size_t at = 0; at < samples.size(); at += step) {
@@ -112,12 +114,54 @@ std::map<std::string, std::string> identities(const fs::path& folder) {
   return all;
 }
 
-TEST(WavWriter, EncodesByClampingAndTruncatingTowardZero) {
+// Each format in its container: integers clamped and truncated at their resolution, floating point not clipped.
+TEST(WavWriter, EncodesEachFormatInTheInputsContainer) {
   const TempDir dir;
-  EXPECT_EQ(save(dir / "wide.wav", {40000, -40000, 1.9, -1.9, NAN, 32767.5, -32768.7, -0.5}, 16, 22050.9), "");
+  EXPECT_EQ(save(dir / "wide.wav", {40000, -40000, 1.9, -1.9, NAN, 32767.5, -32768.7, -0.5}, {22050.9, 2, 16}), "");
   EXPECT_EQ(readFile(dir / "wide.wav"), wavBytes({.rate = 22050}, pcm16({32767, -32768, 1, -1, 0, 32767, -32768, 0})));
-  EXPECT_EQ(save(dir / "narrow.wav", {-5, 300, 127.9, NAN, 255}, 8), "");
+  EXPECT_EQ(save(dir / "narrow.wav", {-5, 300, 127.9, NAN, 255}, {44100, 2, 8}), "");
   EXPECT_EQ(readFile(dir / "narrow.wav"), wavBytes({.bits = 8}, pcm8({0, 255, 127, 0, 255})));
+  const auto fact = [](std::uint32_t frames) {
+    Bytes count;
+    appendLe(count, frames, 4);
+    return std::vector<Chunk>{{"fact", count}};
+  };
+  const auto value = [](std::int64_t v, int width) {
+    Bytes bytes;
+    appendLe(bytes, static_cast<std::uint64_t>(v), width);
+    return bytes;
+  };
+  const auto joined = [](std::vector<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& part : parts) {
+      all.insert(all.end(), part.begin(), part.end());
+    }
+    return all;
+  };
+  const float full = 40000.0f / 32768;
+  const std::vector<double> x = {40000, -40000, 1.9, -1.9, NAN, -0.001};
+  const std::vector<std::tuple<std::string, SignalFormat, Bytes>> cases = {
+      {"24 bits, extensible", {44100, 6, 24, 0, false, true, 20, 0x3F},
+       wavBytes({.channels = 6, .bits = 24, .fmtSize = 40, .format = 0xFFFE, .validBits = 20, .channelMask = 0x3F},
+                joined({value(8388607, 3), value(-8388608, 3), value(486, 3), value(-486, 3), value(0, 3), value(0, 3)}), fact(1))},
+      {"32 bits", {44100, 2, 32}, wavBytes({.bits = 32}, joined({value(2147483647, 4), value(-2147483648LL, 4), value(124518, 4),
+                                                                 value(-124518, 4), value(0, 4), value(-65, 4)}))},
+      {"floating point, 32 bits", {44100, 2, 32, 0, true},
+       wavBytes({.bits = 32, .fmtSize = 18, .format = 3}, joined({value(std::bit_cast<std::uint32_t>(full), 4),
+                value(std::bit_cast<std::uint32_t>(-full), 4), value(std::bit_cast<std::uint32_t>(static_cast<float>(1.9 / 32768)), 4),
+                value(std::bit_cast<std::uint32_t>(static_cast<float>(-1.9 / 32768)), 4), value(0, 4),
+                value(std::bit_cast<std::uint32_t>(static_cast<float>(-0.001 / 32768)), 4)}), fact(3))},
+  };
+  for (const auto& [what, format, expected] : cases) {
+    EXPECT_EQ(save(dir / "deep.wav", x, format), "") << what;
+    EXPECT_EQ(readFile(dir / "deep.wav"), expected) << what;
+  }
+  // Sizes past 32 bits: RF64, its sizes in a ds64 chunk (the RIFF size: the 80 bytes of header less 8, and the data).
+  const std::int64_t data = std::int64_t{1} << 32;
+  Bytes header = wavBytes({.riff = "RF64", .first = {{"ds64", joined({value(72 + data, 8), value(data, 8), value(data / 4, 8), value(0, 4)})}}}, {});
+  putLe32(header, 4, 0xFFFFFFFF);
+  putLe32(header, header.size() - 4, 0xFFFFFFFF);
+  EXPECT_EQ(savedHeader({44100, 2, 16}, data / 2).bytes, header);
 }
 
 // Each kind of target: the message, no temporary file left, the new bytes, and every entry still what it was.

@@ -1,5 +1,6 @@
 #include "support/Reference.h"
 
+#include <bit>
 #include <cmath>
 #include <sstream>
 
@@ -66,14 +67,22 @@ std::vector<double> music(std::size_t n, int amplitude, int offset) {
   return x;
 }
 
-std::vector<unsigned char> encoded(const std::vector<double>& samples, int bits) {
-  std::vector<int> values;
-  const double low = bits == 8 ? 0.0 : -32768.0;
-  const double high = bits == 8 ? 255.0 : 32767.0;
+std::vector<unsigned char> encoded(const std::vector<double>& samples, int bits, bool floatingPoint) {
+  Bytes bytes;
   for (const double x : samples) {
-    values.push_back(std::isnan(x) ? 0 : static_cast<int>(std::fmin(high, std::fmax(low, x))));
+    if (floatingPoint) {
+      const double value = std::isnan(x) ? 0.0 : x / 32768;
+      bits == 32 ? appendLe(bytes, std::bit_cast<std::uint32_t>(static_cast<float>(value)), 4)
+                 : appendLe(bytes, std::bit_cast<std::uint64_t>(value), 8);
+      continue;
+    }
+    const double scale = bits == 24 ? 256.0 : (bits == 32 ? 65536.0 : 1.0);
+    const double low = bits == 8 ? 0.0 : -std::ldexp(1.0, bits - 1);
+    const double high = bits == 8 ? 255.0 : std::ldexp(1.0, bits - 1) - 1;
+    const double clamped = std::isnan(x) ? 0.0 : std::fmin(high, std::fmax(low, x * scale));
+    appendLe(bytes, static_cast<std::uint64_t>(static_cast<std::int64_t>(clamped)), bits / 8);
   }
-  return bits == 8 ? pcm8(values) : pcm16(values);
+  return bytes;
 }
 
 }  // namespace velmora::test

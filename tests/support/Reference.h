@@ -23,7 +23,9 @@ std::string bassLines(const std::vector<double>& out);
 // n whole-number samples of a tone, loud in the first half and quiet in the second, so that the gain moves.
 std::vector<double> music(std::size_t n, int amplitude = 20000, int offset = 0);
 
-// Clamped to the sample range, truncated toward zero, NaN as 0, little-endian.
-std::vector<unsigned char> encoded(const std::vector<double>& samples, int bits);
+// The writer's encoding, little-endian, NaN as 0: integers clamped to the format's range and
+// truncated toward zero at its resolution (16-bit units times 256 for 24 bits, 65536 for 32),
+// floating point divided by 32768 and not clipped.
+std::vector<unsigned char> encoded(const std::vector<double>& samples, int bits, bool floatingPoint = false);
 
 }  // namespace velmora::test
