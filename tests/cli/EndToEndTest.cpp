@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
+#include <cstdlib>
+#include <regex>
+
 
 #include "support/Reference.h"
 #include "support/TestSupport.h"
@@ -60,12 +65,16 @@ TEST_F(EndToEnd, WalksTheCommandLineFromLeftToRight) {
   EXPECT_EQ(file("out.wav"), wavBytes({}, {}));
   expectRun({"a.wav", "-o", "y.wav", "-c", "-t"}, loaded(301) + summary("out.wav", 0) + usage, 1);
   EXPECT_FALSE(fs::exists(dir / "y.wav"));
-  for (const std::string bad : {"-x", "-", "-5", "-h"}) {  // debug echoes the letters it knows
+  for (const std::string bad : {"-x", "-5", "-h"}) {  // debug echoes the letters it knows
     const std::string echo = bad == "-h" ? "option h: \n" : "";
     expectRun({"-d", "a.wav", bad, "b.wav"}, loaded(301) + summary("out.wav", 0) + echo + usage, 1);
   }
   expectRun({"-o", "", "-o", "-c", "\"a.wav\""}, loaded(301) + summary("-c", 0), 0);
   expectRun({"\""}, "I/O error\n", 255);
+  const Bytes aBytes = wavOf(a);  // from standard input: the wait after -t leaves its bytes alone
+  expectRun({"-t", "5", "-c", "-"}, "threshold=5\n" + loaded(301) + "Compressing: -\n" + summary("out.wav", 300), 0,
+            std::string(aBytes.begin(), aBytes.end()));
+  EXPECT_EQ(file("out.wav"), wavOf(referenceCompressor(a, {.threshold = 5}, 44100)));
   if (!programUnderTest().windows) {  // Windows names cannot hold a double quote
     writeFile(dir / "\"q.wav", wavOf(b));
     expectRun({"\"q.wav"}, loaded(200) + summary("out.wav", 0), 0);
@@ -106,6 +115,80 @@ TEST_F(EndToEnd, MemoryIsBoundedWhateverTheLengthAndTheWindow) {
   }
 }
 
+// The samples of a saved file in 16-bit units, read by the format's own rules: integers of its bits, or floats times 32768.
+std::vector<double> unitsOf(const Bytes& file) {
+  const auto le = [&file](std::size_t at, int width) {
+    std::uint32_t value = 0;
+    for (int k = width; k-- > 0;) {
+      value = value << 8 | file[at + static_cast<std::size_t>(k)];
+    }
+    return value;
+  };
+  std::size_t at = 12;
+  int bits = 16;
+  bool floating = false;
+  for (; at + 8 <= file.size() && std::string(file.begin() + static_cast<long>(at), file.begin() + static_cast<long>(at) + 4) != "data";
+       at += 8 + le(at + 4, 4)) {
+    if (file[at] == 'f' && file[at + 1] == 'm') {
+      bits = static_cast<int>(le(at + 22, 2));
+      floating = le(at + 8, 2) == 3 || (le(at + 8, 2) == 0xFFFE && file[at + 32] == 3);
+    }
+  }
+  std::vector<double> units;
+  for (std::size_t b = at + 8; b + static_cast<std::size_t>(bits / 8) <= file.size(); b += static_cast<std::size_t>(bits / 8)) {
+    std::uint64_t word = 0;
+    for (int k = bits / 8; k-- > 0;) {
+      word = word << 8 | file[b + static_cast<std::size_t>(k)];
+    }
+    const auto integer = static_cast<double>(static_cast<std::int64_t>(word << (64 - bits)) >> (64 - bits));
+    units.push_back(floating ? (bits == 32 ? std::bit_cast<float>(static_cast<std::uint32_t>(word)) : std::bit_cast<double>(word)) * 32768
+                             : integer / std::ldexp(1.0, bits - 16));
+  }
+  return units;
+}
+
+// 24-bit, 32-bit and floating-point files that sox makes of 16-bit music give its output within a unit, for every preset.
+TEST_F(EndToEnd, DeeperFilesOfTheSameAudioGiveItsOutput) {
+  if (std::system("sox --version >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "sox is not installed";
+  }
+  writeFile(dir / "in.wav", wavOf(music(60000)));
+  for (const std::string format : {"-b 24", "-b 32", "-e floating-point -b 32", "-e floating-point -b 64"}) {
+    ASSERT_EQ(std::system(("sox " + (dir / "in.wav").string() + " " + format + " " + (dir / "deep.wav").string()).c_str()), 0);
+    for (const std::vector<std::string>& options : {std::vector<std::string>{"-c"}, {"-C1"}, {"-C2"}, {"-C3"}, {"-C4", "-T"}, {"-c", "-b"}}) {
+      for (const std::string input : {"in.wav", "deep.wav"}) {
+        std::vector<std::string> arguments = options;
+        arguments.insert(arguments.end(), {"-o", "out-" + input, input});
+        ASSERT_EQ(run(arguments).status, 0) << format;
+      }
+      const std::vector<double> sixteen = unitsOf(file("out-in.wav"));
+      const std::vector<double> deeper = unitsOf(file("out-deep.wav"));
+      ASSERT_EQ(sixteen.size(), deeper.size());
+      for (std::size_t i = 0; i < sixteen.size(); ++i) {
+        const double back = std::clamp(std::trunc(deeper[i]), -32768.0, 32767.0);  // converted back to 16 bits
+        ASSERT_LE(std::abs(back - sixteen[i]), 1) << format << " " << options[0] << " at " << i;
+      }
+    }
+  }
+}
+
+// A long file's progress on a terminal's standard error, cleared at the end; standard output as ever.
+TEST_F(EndToEnd, ShowsProgressOnATerminalOnly) {
+  if (programUnderTest().windows) {
+    GTEST_SKIP() << "a terminal of the test's reaches a program run directly";
+  }
+  // Windows longer than the file whose sums pass 2^53 quarters, the first 200 of them: each summed term by term.
+  std::vector<int> held(6000000, 0);
+  std::fill_n(held.begin(), 2589160 + 2 * 200 - 2, 29491);
+  writeFile(dir / "in.wav", wavBytes({}, pcm16(held)));
+  const std::vector<std::string> arguments = {"-w", "1000000000", "-c", "in.wav"};
+  const RunResult shown = runProgram(dir.path(), arguments, "", {.errorsToTerminal = true});
+  const RunResult plain = run(arguments);
+  EXPECT_TRUE(shown.status == 0 && shown.out == plain.out) << shown.out;
+  const std::regex line("(\rin\\.wav: +[0-9]+%  [0-9]+:[0-9][0-9] *)+\r +\r");
+  EXPECT_TRUE(std::regex_match(shown.errors, line)) << shown.errors;
+}
+
 // Names reach their files whole: a name that is no pattern is never expanded, whatever its characters.
 TEST_F(EndToEnd, WildcardsAreExpandedByTheShellOrOnWindowsByTheProgram) {
   writeFile(dir / "b.wav", wavOf(music(20)));
@@ -136,6 +219,10 @@ TEST_F(EndToEnd, LoadsEveryLayoutAppliesEverySettingAndWritesTheSameFormatBack) 
       {{.channels = 1, .bits = 8}, {}, music(501, 100, 128)},
       {{.channels = 6, .rate = 48000}, {{"LIST", Bytes(5, 1), true}, {"JUNK", Bytes(3, 0), false}}, music(600)},
       {{.rate = 1000, .fmtSize = 18}, {}, music(400)},
+      {{.bits = 24, .fmtSize = 40, .format = 0xFFFE, .validBits = 24, .channelMask = 3, .first = {{"JUNK", Bytes(28, 0)}}}, {}, music(600)},
+      {{.channels = 1, .bits = 32}, {}, music(601)},
+      {{.bits = 32, .fmtSize = 18, .format = 3}, {{"fact", Bytes(4, 0)}}, music(600, 40000)},
+      {{.bits = 64, .format = 3}, {}, music(600)},
       {{.channels = 1, .rate = -8000}, {}, music(701)},  // a negative rate: negative look-ahead, window and time constants
       {{}, {}, [] {  // digital silence after the sound takes both filters' states to subnormal fixed points
          std::vector<double> x = music(600);
@@ -154,7 +241,8 @@ TEST_F(EndToEnd, LoadsEveryLayoutAppliesEverySettingAndWritesTheSameFormatBack) 
        "Option b: \n"},
   };
   for (const Case& c : cases) {
-    writeFile(dir / "in.wav", wavBytes(c.layout, encoded(c.samples, c.layout.bits), c.chunks));
+    const bool floating = c.layout.format == 3;
+    writeFile(dir / "in.wav", wavBytes(c.layout, encoded(c.samples, c.layout.bits, floating), c.chunks));
     const std::size_t kept = c.samples.size() / 2 * 2;
     double y = 0;
     const std::vector<double> boosted = referenceBass(referenceCompressor(c.samples, c.settings, c.layout.rate), y);
@@ -164,9 +252,14 @@ TEST_F(EndToEnd, LoadsEveryLayoutAppliesEverySettingAndWritesTheSameFormatBack) 
               c.echoes + loaded(c.samples.size()) + "Compressing: in.wav\nnew no of samples = " + std::to_string(kept) +
                   "\nBoosting bass\n" + bassLines(boosted) + summary("out.wav", kept, c.layout),
               0);
-    WavLayout written = c.layout;
-    written.fmtSize = 16;
-    EXPECT_EQ(file("out.wav"), wavBytes(written, encoded(boosted, c.layout.bits)));
+    WavLayout written = c.layout;  // the same container, without the chunks it does not need
+    written.fmtSize = c.layout.format == 0xFFFE ? 40 : (floating ? 18 : 16);
+    written.first = {};
+    Bytes frames;
+    appendLe(frames, kept / c.layout.channels, 4);
+    const std::vector<Chunk> fact = {{"fact", frames}};
+    EXPECT_EQ(file("out.wav"), wavBytes(written, encoded(boosted, c.layout.bits, floating),
+                                        floating || c.layout.format == 0xFFFE ? fact : std::vector<Chunk>{}));
   }
 }
 

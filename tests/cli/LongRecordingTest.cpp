@@ -5,7 +5,7 @@
 #include "support/Reference.h"
 #include "support/TestSupport.h"
 
-// Recordings past 32-bit size arithmetic, hundreds of megabytes on disk: they run under their own label.
+// Recordings past 32-bit size arithmetic, hundreds of megabytes on disk and one past 4 GiB: they run under their own label.
 
 namespace velmora::test {
 namespace {
@@ -22,11 +22,26 @@ std::vector<double> blockAt(std::int64_t first, std::int64_t samples, int bits) 
   return block;
 }
 
+// The plain header, or past 4 GiB an RF64 one: its sizes in ds64 (the RIFF size: 80 bytes of header less 8, and the data).
 Bytes headerFor(const WavLayout& layout, std::int64_t samples) {
-  Bytes header = wavBytes(layout, {});
-  const auto data = static_cast<std::uint32_t>(samples * layout.bits / 8);
-  putLe32(header, 4, data + 36);
-  putLe32(header, 40, data);
+  const std::int64_t data = samples * layout.bits / 8;
+  if (data + 36 <= 0xFFFFFFFF) {
+    Bytes header = wavBytes(layout, {});
+    putLe32(header, 4, static_cast<std::uint32_t>(data + 36));
+    putLe32(header, 40, static_cast<std::uint32_t>(data));
+    return header;
+  }
+  Bytes sizes;
+  for (const std::int64_t value : {72 + data, data, samples / layout.channels}) {
+    appendLe(sizes, static_cast<std::uint64_t>(value), 8);
+  }
+  appendLe(sizes, 0, 4);
+  WavLayout large = layout;
+  large.riff = "RF64";
+  large.first = {{"ds64", sizes}};
+  Bytes header = wavBytes(large, {});
+  putLe32(header, 4, 0xFFFFFFFF);
+  putLe32(header, header.size() - 4, 0xFFFFFFFF);
   return header;
 }
 
@@ -36,6 +51,9 @@ void write(std::ofstream& out, const Bytes& bytes) {
 
 void expectBoostedRecording(const WavLayout& layout, std::int64_t samples) {
   const TempDir dir;
+  if (std::filesystem::space(dir.path()).available < static_cast<std::uintmax_t>(3 * samples * layout.bits / 8)) {
+    GTEST_SKIP() << "the disk has no room for the recording and its output";
+  }
   {
     std::ofstream out(dir / "long.wav", std::ios::binary);
     write(out, headerFor(layout, samples));
@@ -48,12 +66,13 @@ void expectBoostedRecording(const WavLayout& layout, std::int64_t samples) {
   EXPECT_NE(result.out.find(" Number of Samples = " + std::to_string(samples) + "\n Bits"), std::string::npos);
   std::filesystem::remove(dir / "long.wav");
 
+  const Bytes expectedHeader = headerFor(layout, samples);
   const std::int64_t width = layout.bits / 8;
-  ASSERT_EQ(std::filesystem::file_size(dir / "out.wav"), static_cast<std::uintmax_t>(44 + samples * width));
+  ASSERT_EQ(std::filesystem::file_size(dir / "out.wav"), expectedHeader.size() + static_cast<std::uintmax_t>(samples * width));
   std::ifstream in(dir / "out.wav", std::ios::binary);
-  Bytes header(44);
-  in.read(reinterpret_cast<char*>(header.data()), 44);
-  EXPECT_EQ(header, headerFor(layout, samples));
+  Bytes header(expectedHeader.size());
+  in.read(reinterpret_cast<char*>(header.data()), static_cast<std::streamsize>(header.size()));
+  EXPECT_EQ(header, expectedHeader);
   double y = 0.0;
   for (std::int64_t first = 0; first < samples; first += blockSamples) {
     const Bytes expected = encoded(referenceBass(blockAt(first, samples, layout.bits), y), layout.bits);
@@ -65,6 +84,10 @@ void expectBoostedRecording(const WavLayout& layout, std::int64_t samples) {
 
 TEST(LongRecording, SixteenBitsBeyondTwoToTheTwentySeventhSamples) {
   expectBoostedRecording({.channels = 2, .bits = 16}, (std::int64_t{1} << 27) + 2);
+}
+
+TEST(LongRecording, SixteenBitsPastFourGigabytesAsRf64) {
+  expectBoostedRecording({.channels = 2, .bits = 16}, (std::int64_t{1} << 31) + 2);
 }
 
 TEST(LongRecording, EightBitsBeyondTwoToTheTwentyEighthSamples) {

@@ -100,6 +100,36 @@ TEST(Compressor, WindowsBeyondTwoToTheFiftyThreeQuartersAreSummedDirectly) {
   EXPECT_EQ(bitsOf(std::vector<double>(out.begin(), out.begin() + 2 * checkedPairs)), bitsOf(expected));
 }
 
+// Fractional samples (24-bit, floating point) over a long stream of loud, faint and silent passages: every window
+// equals a fresh sum of its terms within 1e-12, held or read again from the file.
+TEST(Compressor, WindowsOfFractionalSamplesDoNotDrift) {
+  std::mt19937 random(99);
+  std::vector<double> x(2400000);
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    const double level = std::array{30000.0, 0.001, 0.0, 30000.0, 1e-7, 20000.0}[i * 6 / x.size()];
+    x[i] = std::uniform_real_distribution<double>(-level, level)(random);
+  }
+  const WavReader file(std::make_shared<MemoryBytes>(wavBytes({.bits = 64, .format = 3}, encoded(x, 64, true))));
+  const_cast<WavReader&>(file).readHeader();
+  const Settings settings{.tla = 20};  // Ln 882, Wn 441
+  const Compressor compressor(settings, 44100);
+  for (const bool fromFile : {false, true}) {
+    CompressorLevels levels(compressor, file.getFormat(), "in.wav", [&file] { return file.cursor(); }, fromFile ? -1 : heldWindowSamples);
+    std::vector<double> sums;
+    throughStages({&levels}, x, 16384, &sums);
+    ASSERT_EQ(sums.size(), x.size() / 2);
+    const auto n = static_cast<std::int64_t>(x.size());
+    for (std::int64_t i = 0; i < n / 2; i += 997) {
+      double fresh = 0;
+      for (std::int64_t k = 882; k < 882 + 441 && k < n / 2 - i && 2 * i + 3 + k < n; ++k) {
+        const double mean = 0.5 * x[static_cast<std::size_t>(2 * i + 2 + k)] + 0.5 * x[static_cast<std::size_t>(2 * i + 3 + k)];
+        fresh += mean * mean;
+      }
+      ASSERT_LE(std::abs(sums[static_cast<std::size_t>(i)] - fresh), 1e-12 * fresh) << "pair " << i << (fromFile ? " from the file" : "");
+    }
+  }
+}
+
 TEST(Compressor, AWindowLevelEqualToTheSmoothedLevelCountsAsFalling) {
   const Compressor compressor(Settings{.tatt = 0.2, .trel = 3}, 44100);
   const double cr = std::exp(-1 / (0.003 * 44100));

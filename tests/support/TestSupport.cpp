@@ -1,6 +1,7 @@
 #include "support/TestSupport.h"
 
 #include <grp.h>
+#include <pty.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -69,19 +70,24 @@ class Source : public Stage {
 // The last stage: keeps what reaches it.
 class Collector : public Stage {
  public:
+  explicit Collector(std::vector<double>* sums) : sums(sums) {}
   void step(SampleBlock&& block, BlockSink&) override {
     samples.insert(samples.end(), block.samples.begin(), block.samples.end());
+    if (sums != nullptr) {
+      sums->insert(sums->end(), block.windowSums.begin(), block.windowSums.end());
+    }
   }
   void drain(BlockSink&) override {}
   std::vector<double> samples;
+  std::vector<double>* sums;
 };
 
 }  // namespace
 
 std::vector<double> throughStages(const std::vector<Stage*>& stages, const std::vector<double>& samples,
-                                  std::size_t blockSize) {
+                                  std::size_t blockSize, std::vector<double>* sums) {
   Source source(samples, blockSize);
-  Collector collector;
+  Collector collector(sums);
   StageChain chain;
   chain.add(source);
   for (Stage* stage : stages) {
@@ -163,8 +169,15 @@ RunningProgram::RunningProgram(const fs::path& folder, const std::vector<std::st
   if (pipe(toChild) != 0 || pipe(fromChild) != 0) {
     return;
   }
+  int errors = -1;
+  if (limits.errorsToTerminal && openpty(&terminal, &errors, nullptr, nullptr, nullptr) != 0) {
+    return;
+  }
   child = fork();
   if (child == 0) {
+    if (errors >= 0) {
+      dup2(errors, 2);
+    }
     dup2(toChild[0], 0);
     dup2(limits.console != nullptr ? open(limits.console, O_WRONLY | O_APPEND | O_CREAT, 0644) : fromChild[1], 1);
     if (limits.closedConsole) {
@@ -198,6 +211,9 @@ RunningProgram::RunningProgram(const fs::path& folder, const std::vector<std::st
   }
   close(toChild[0]);
   close(fromChild[1]);
+  if (errors >= 0) {
+    close(errors);
+  }
   const ssize_t written = write(toChild[1], input.data(), input.size());
   close(toChild[1]);
   output = written < 0 ? -1 : fromChild[0];
@@ -228,7 +244,14 @@ RunResult RunningProgram::finish(std::size_t lines) {
     out = withPlainLineEnds(out);
   }
   const int ending = WIFEXITED(status) ? WEXITSTATUS(status) : (WIFSIGNALED(status) ? -WTERMSIG(status) : -1000);
-  return {out, ending, usage.ru_maxrss * 1024L};
+  std::string errors;
+  for (ssize_t n; terminal >= 0 && (n = read(terminal, buffer, sizeof buffer)) > 0;) {  // the end: EIO
+    errors.append(buffer, static_cast<std::size_t>(n));
+  }
+  if (terminal >= 0) {
+    close(terminal);
+  }
+  return {out, ending, usage.ru_maxrss * 1024L, errors};
 }
 
 }  // namespace velmora::test

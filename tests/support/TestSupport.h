@@ -36,9 +36,10 @@ std::filesystem::path ownedFile(const std::filesystem::path& path, const Bytes& 
 
 std::vector<std::string> namesIn(const std::filesystem::path& folder);
 
-// The samples that come out of stages run by a chain, given samples in blocks of blockSize.
+// The samples that come out of stages run by a chain, given samples in blocks of blockSize; their
+// window sums into sums where given.
 std::vector<double> throughStages(const std::vector<Stage*>& stages, const std::vector<double>& samples,
-                                  std::size_t blockSize);
+                                  std::size_t blockSize, std::vector<double>* sums = nullptr);
 
 // The native build, or the Windows build under Wine when VELMORA_WINDOWS_PROGRAM names it.
 struct ProgramUnderTest {
@@ -53,6 +54,7 @@ struct RunResult {
   std::string out;
   int status;
   long peakRssBytes = 0;
+  std::string errors = "";  // what it wrote to standard error, where that was a terminal
 };
 
 // A run's limits (file size, processes), its user, its console (a file appended to, or closed) and its TMPDIR.
@@ -62,6 +64,7 @@ struct Limits {
   bool asNobody = false;
   const char* console = nullptr;
   bool closedConsole = false;
+  bool errorsToTerminal = false;  // standard error a terminal of the test's (else the test's own)
   const char* temporaryFolder = nullptr;
 };
 
@@ -81,6 +84,7 @@ class RunningProgram {
  private:
   int child = -1;
   int output = -1;
+  int terminal = -1;  // the test's end of the program's standard error, where that is a terminal
 };
 
 inline RunResult runProgram(const std::filesystem::path& folder, const std::vector<std::string>& arguments,
