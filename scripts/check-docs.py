@@ -68,9 +68,17 @@ def fresh_folder(name):
 # ---- measures --------------------------------------------------------------------------------
 
 def samples_of(path):
-    with wave.open(path) as w:
-        data = w.readframes(w.getnframes())
-        return array.array("h", data) if w.getsampwidth() == 2 else array.array("B", data), w.getsampwidth()
+    """The samples of an 8- or 16-bit file as they stand; of a deeper one, as sox converts them to
+    16 bits without dither (full scale and the +-30000 clamp stay where they were)."""
+    try:
+        with wave.open(path) as w:
+            if w.getsampwidth() <= 2:
+                data = w.readframes(w.getnframes())
+                return array.array("h", data) if w.getsampwidth() == 2 else array.array("B", data), w.getsampwidth()
+    except wave.Error:
+        pass
+    done = subprocess.run(["sox", "-D", "-R", path, "-t", "s16", "-"], stdout=subprocess.PIPE, check=True)
+    return array.array("h", done.stdout), 2
 
 
 def clipped(path):
@@ -179,24 +187,27 @@ def batch(outputs):
 
 
 def refused_files(command):
-    """The one conversion for every layout the program refuses: the program then loads the file."""
-    cases = {
-        "six.wav": (["-n", "-c", "6", "six.wav", "synth", "1", "sine", "440"], "Invalid wav fmtFormat"),
-        "hires.wav": (["-n", "-r", "96000", "-b", "24", "hires.wav", "synth", "1", "sine", "440"], "Invalid wav fmtFormat"),
-        "float.wav": (["-n", "-e", "floating-point", "-b", "32", "float.wav", "synth", "1", "sine", "440"],
-                      "Invalid wav fmtFormat"),
-        "deep.wav": (["-n", "-t", "wavpcm", "-b", "24", "deep.wav", "synth", "1", "sine", "440"],
-                     "Invalid wav nBitsPerSample"),
+    """The layouts today's tools write load as they are, in their format; files of compressed
+    samples are refused, and the conversion makes a file the program reads."""
+    layouts = {
+        "six.wav": (["-n", "-c", "6", "-b", "16", "six.wav", "synth", "1", "sine", "440"], "16"),
+        "hires.wav": (["-n", "-r", "96000", "-b", "24", "hires.wav", "synth", "1", "sine", "440"], "24"),
+        "float.wav": (["-n", "-e", "floating-point", "-b", "32", "float.wav", "synth", "1", "sine", "440"], "32"),
+        "deep.wav": (["-n", "-t", "wavpcm", "-b", "24", "deep.wav", "synth", "1", "sine", "440"], "24"),
+        "rf64.wav": (None, "16"),
+        "junk.wav": (None, "16"),
     }
-    for name, (arguments, message) in list(cases.items()) + [("rf64.wav", (None, "Invalid RIFF Format RF64")),
-                                                              ("junk.wav", (None, "Invalid fmt Format"))]:
+    for name, (arguments, bits) in layouts.items():
         folder = fresh_folder("example")
         if arguments:
             sox(folder, *arguments)
         else:
             write_odd_layout(os.path.join(folder, name))
-        expect_run(f"velmora {name} < /dev/null", folder, status=255, printed=[message])
-        os.rename(os.path.join(folder, name), os.path.join(folder, "in.wav"))
+        expect_run(f"velmora -c -b {name} < /dev/null", folder, printed=[f"Bits Per Sample = {bits}"])
+    for encoding in ("mu-law", "a-law", "ima-adpcm"):
+        folder = fresh_folder("example")
+        sox(folder, "-n", "-e", encoding, "in.wav", "synth", "1", "sine", "440")
+        expect_run("velmora in.wav < /dev/null", folder, status=255, printed=["Invalid wav fmtFormat"])
         expect_run(command, folder)
         expect_run("velmora -c fixed.wav < /dev/null", folder, printed=["Bits Per Sample = 16"])
 
@@ -222,31 +233,42 @@ def with_data_size(path, size, cut=0):
 
 
 def mends_headers(command):
-    """Headers written to a pipe (a data size of 0xFFFFFFFF, or 0x7FFFF000) and a recording cut
-    short: the program refuses them; the mended file loads whole."""
-    for size, cut, message in ((0xFFFFFFFF, 0, "Exception std::bad_array_new_length"),
-                               (0x7FFFF000, 0, "Can't read signal data"), (88200 * 2, 1000, "Can't read signal data")):
+    """Headers written to a pipe (a data size of 0xFFFFFFFF, or 0x7FFFF000) load whole; a
+    recording cut short is refused, and the mended file loads what it holds."""
+    for size in (0xFFFFFFFF, 0x7FFFF000):
         folder = fresh_folder("example")
         run([os.path.join(RELEASE, "velmora-sample"), "1", "whole.wav"], folder, shell=False)
-        open(os.path.join(folder, "cut.wav"), "wb").write(with_data_size(os.path.join(folder, "whole.wav"), size, cut))
-        expect_run("velmora cut.wav < /dev/null", folder, status=255, printed=[message])
-        expect_run(command, folder)
-        expect_run("velmora mended.wav < /dev/null", folder, printed=[f"Number of Samples = {88200 - cut // 2}"])
-
-
-def splits(command):
+        open(os.path.join(folder, "piped.wav"), "wb").write(with_data_size(os.path.join(folder, "whole.wav"), size))
+        expect_run("velmora piped.wav < /dev/null", folder, printed=["Number of Samples = 88200"])
     folder = fresh_folder("example")
-    run([os.path.join(RELEASE, "velmora-sample"), "3", "long.wav"], folder, shell=False)
+    run([os.path.join(RELEASE, "velmora-sample"), "1", "whole.wav"], folder, shell=False)
+    open(os.path.join(folder, "cut.wav"), "wb").write(with_data_size(os.path.join(folder, "whole.wav"), 88200 * 2, 1000))
+    expect_run("velmora cut.wav < /dev/null", folder, status=255, printed=["Can't read signal data"])
     expect_run(command, folder)
-    expect(sample_count(folder, "part001.wav") == 3 * 88200, f"{command}: part001.wav")
+    expect_run("velmora mended.wav < /dev/null", folder, printed=["Number of Samples = 87700"])
 
 
 def from_a_pipe(command):
-    folder = fresh_folder("example")
-    make_material(folder, "dense", -1)
-    expect_run("sox song.wav -t wav - | velmora -c /dev/stdin", folder, status=255, printed=["I/O error"])
-    expect_run(command, folder, printed=["Saved WAV File: out.wav"])
-    expect(sample_count(folder, "out.wav") == sample_count(folder, "song.wav"), f"{command}: out.wav")
+    """The stream compressed as the file it came from is, whole."""
+    for kind, _ in MATERIALS:
+        folder = fresh_folder("example")
+        make_material(folder, kind, -1)
+        expect_run(command, folder, printed=["Number of Samples = 1764000", "Saved WAV File: out.wav"])
+        expect_run("velmora -c -o file.wav song.wav < /dev/null", folder)
+        expect(open(os.path.join(folder, "out.wav"), "rb").read() == open(os.path.join(folder, "file.wav"), "rb").read(),
+               f"{command} on {kind}: not the file's output")
+
+
+def deep_master(command):
+    """A 24-bit master at -1 dBFS: compressed and boosted as its 16-bit original, written in 24 bits."""
+    for kind, _ in MATERIALS:
+        folder = fresh_folder("example")
+        make_material(folder, kind, -1)
+        sox(folder, "song.wav", "-b", "24", "master.wav")
+        expect_run(command, folder, printed=["Boosting bass", "Bits Per Sample = 24", "Saved WAV File: mastered.wav"])
+        expect(gap(folder, "mastered.wav") < gap(folder, "master.wav") - 3, f"{command} on {kind}: the gap")
+        expect(low_band(folder, "mastered.wav") > low_band(folder, "master.wav") + 1, f"{command} on {kind}: the low band")
+        expect(clipped(os.path.join(folder, "mastered.wav")) <= 0.1, f"{command} on {kind}: clips")
 
 
 def to_standard_output(command):
@@ -282,11 +304,10 @@ CHECKS = {
         batch(["processed/a.wav", "processed/b c.wav"]),
     "parallel --sshlogin : --transferfile {} --return {.}.out.wav velmora -c -o {.}.out.wav {} ::: *.wav < /dev/null":
         batch(["a.out.wav", "b c.out.wav"]),
-    "sox in.wav -t wavpcm -b 16 fixed.wav": refused_files,
+    "sox in.wav -b 16 fixed.wav": refused_files,
     "sox --ignore-length cut.wav mended.wav": mends_headers,
-    "sox long.wav part.wav trim 0 3:00:00 : newfile : restart": splits,
-    "sox song.wav -t wav - | sox --ignore-length -t wav - input.wav && velmora -c -o out.wav input.wav < /dev/null":
-        from_a_pipe,
+    "velmora -C4 -b -o mastered.wav master.wav < /dev/null": deep_master,
+    "sox song.wav -t wav - | velmora -c -o out.wav -": from_a_pipe,
     "velmora -c -o /dev/fd/3 song.wav 3>&1 >/dev/null </dev/null | sox -t wav - -n stats 2>&1": to_standard_output,
     "velmora -c -o dash.wav ./-song.wav < /dev/null": dash_name,
     'export PATH="$PWD/build/release:$PATH"': lambda command: expect_run(command + " && velmora", ROOT, status=1,

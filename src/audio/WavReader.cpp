@@ -6,6 +6,7 @@
 #include "audio/WavHeader.h"
 #include "stream/StreamShape.h"
 #include "system/Failure.h"
+#include "system/TemporaryFiles.h"
 
 namespace velmora {
 
@@ -233,8 +234,12 @@ std::unique_ptr<SampleCursor> WavReader::cursor() const {
   return std::make_unique<SampleCursor>(source, dataStart, *codec, format.nosamples);
 }
 
+// An interruption that waits for the save (on Windows) stops the stream here too.
 void WavReader::drain(BlockSink& next) {
   for (SampleBlock block = pool->take(); readBlock(block); block = pool->take()) {
+    if (TemporaryFiles::interruptionPending()) {
+      throw Abandonment{Abandonment::Cause::interrupted};
+    }
     next.put(std::move(block));
   }
 }

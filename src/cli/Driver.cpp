@@ -43,6 +43,7 @@ bool audioOnStandardInput(const std::vector<std::string>& arguments) {
 // The options and files in order, with the settings as the options leave them.
 void walkOptionsAndFiles(const std::vector<std::string>& arguments, Settings& settings) {
   OptionParser parser(!audioOnStandardInput(arguments));
+  TemporaryFiles::watchOutput(pathOf(settings.outputFile()));
   double bassState = 0.0;  // the bass boost's filter state carries on from file to file
   for (std::size_t index = 1; index < arguments.size(); ++index) {
     const std::string& argument = arguments[index];
@@ -60,6 +61,7 @@ void walkOptionsAndFiles(const std::vector<std::string>& arguments, Settings& se
       value = arguments[++index];
     }
     parser.parse(letter, value, settings);
+    TemporaryFiles::watchOutput(pathOf(settings.outputFile()));  // a reader may wait on it already
     process::checkConsole();
   }
   std::cout.flush();
@@ -97,7 +99,6 @@ void printUsage(const std::string& programName) {
 }
 
 void processFile(const std::string& inputName, const Settings& settings, double& bassState) {
-  TemporaryFiles::watchOutput(pathOf(settings.outputFile()));
   FileChain chain(inputName, settings, bassState);
   chain.run(std::cout);
 }

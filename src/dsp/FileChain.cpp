@@ -55,6 +55,16 @@ void FileChain::run(std::ostream& out) {
   if (progress) {
     progress->stop();
   }
+  for (std::size_t k = 0; k < stages.size(); ++k) {  // an interruption ends the run before any line
+    try {
+      if (chain.outcome(k)) {
+        std::rethrow_exception(chain.outcome(k));
+      }
+    } catch (const Abandonment&) {
+      throw;
+    } catch (...) {
+    }
+  }
   for (std::size_t k = 0; k < stages.size(); ++k) {
     stages[k]->announce(out);
     if (chain.outcome(k)) {

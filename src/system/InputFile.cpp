@@ -7,7 +7,7 @@ namespace velmora {
 
 std::shared_ptr<InputFile> InputFile::open(const std::string& name) {
   int descriptor = name == "-" ? files::openStandardInput() : files::openForReading(pathOf(name));
-  if (descriptor >= 0 && files::isPipe(descriptor)) {
+  if (descriptor >= 0 && files::readWholeFirst(descriptor)) {
     const int pipe = descriptor;
     descriptor = files::takeWhole(pipe);
     files::closeFile(pipe);

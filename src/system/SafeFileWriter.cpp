@@ -67,7 +67,7 @@ void SafeFileWriter::commit() {
 }
 
 void SafeFileWriter::copyIntoTarget() {
-  const files::Delivery copy = files::copyInto(spool, spoolWriter->written(), target, plan.method);
+  const files::Delivery copy = files::copyInto(spool, spoolWriter->written(), spoolWriter->firstPieces(), target, plan.method);
   discard();
   if (copy.result != Result::done) {
     throw SaveFailure{copy.result == Result::failed, copy.targetTook};

@@ -12,6 +12,9 @@ namespace velmora {
 SpoolWriter::SpoolWriter(int fd, Kind spoolKind) : descriptor(fd), kind(spoolKind) {}
 
 bool SpoolWriter::write(const unsigned char* bytes, std::size_t count) {
+  if (total + static_cast<std::int64_t>(count) < static_cast<std::int64_t>(pageBytes)) {
+    pieces.push_back(total + static_cast<std::int64_t>(count));
+  }
   while (count > 0) {
     std::size_t n = count;
     if (!direct) {

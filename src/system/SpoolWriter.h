@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 // Writes the bytes of a save to its spool. A spool that will be renamed over its target is never
 // read again: past its first page, its bytes go straight to the disk where the file system allows,
@@ -27,6 +28,9 @@ class SpoolWriter {
   bool finish();
   // The bytes taken so far, also those a failed write took before it failed.
   std::int64_t written() const { return total; }
+  // Where the writes that ended in the first page ended: a copy writes those bytes in the same
+  // pieces, so that a target that takes each write apart (a datagram socket) sees them as they came.
+  const std::vector<std::int64_t>& firstPieces() const { return pieces; }
 
  private:
   static constexpr std::size_t pageBytes = 4096;
@@ -46,6 +50,7 @@ class SpoolWriter {
   };
   std::unique_ptr<unsigned char[], Free> staging;
   std::size_t staged = 0;
+  std::vector<std::int64_t> pieces;
 };
 
 }  // namespace velmora

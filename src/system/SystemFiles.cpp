@@ -40,11 +40,13 @@ fs::path temporaryFolder() {
   return fs::is_directory("/tmp", error) ? fs::path("/tmp") : fs::path(".");
 }
 
-bool copyBytes(int from, int to, std::int64_t length, std::int64_t& took) {
+bool copyBytes(int from, int to, std::int64_t length, const std::vector<std::int64_t>& pieces, std::int64_t& took) {
   std::vector<unsigned char> buffer(std::size_t{1} << 20);
   took = length;
   for (std::int64_t at = 0; at < length;) {
-    const std::int64_t n = readAt(from, at, buffer.data(), static_cast<std::size_t>(std::min<std::int64_t>(length - at, 1 << 20)));
+    const auto piece = std::upper_bound(pieces.begin(), pieces.end(), at);
+    const std::int64_t end = std::min(length, piece != pieces.end() ? *piece : at + (1 << 20));
+    const std::int64_t n = readAt(from, at, buffer.data(), static_cast<std::size_t>(end - at));
     if (n <= 0) {
       return false;
     }

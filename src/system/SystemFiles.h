@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "system/SavePlan.h"
 
@@ -45,8 +46,10 @@ int openForReading(const std::filesystem::path& name);
 int openStandardInput();
 std::int64_t sizeOf(int descriptor);
 void closeFile(int descriptor);
-// Whether a file open for reading is a pipe (or a socket), whose bytes can be read only once.
-bool isPipe(int descriptor);
+// Whether a file open for reading must be read to its end to know its bytes: a pipe (or a
+// socket), whose bytes can be read only once, or a file that says it is empty (a file of the
+// system's, whose length shows only when it is read).
+bool readWholeFirst(int descriptor);
 // The whole of a pipe's bytes, read to its end into an unnamed temporary file: its descriptor, or
 // -1 where none can be made or a read or write fails.
 int takeWhole(int pipe);
@@ -80,14 +83,15 @@ struct Delivery {
 // Puts the spool's bytes on the disk and renames it over target, or gives it that name where no file
 // has it.
 Delivery renameOver(Spool& spool, std::int64_t length, const std::filesystem::path& target);
-// Writes the spool's first length bytes into the target as it stands, or to standard output. A
-// regular target is locked against other saves in place, first gets room for them on its disk
-// (where there is none, it is left as it was), is written with interruptions held, gets that length
-// and reaches the disk.
-Delivery copyInto(const Spool& spool, std::int64_t length, const std::filesystem::path& target, SaveMethod method);
-// Copies the first length bytes of a file into another, a megabyte at a time; the bytes the other
-// took before a write failed, or length.
-bool copyBytes(int from, int to, std::int64_t length, std::int64_t& took);
+// Writes the spool's first length bytes into the target as it stands, or to standard output, the
+// first of them in the pieces that end at pieces. A regular target is locked against other saves in
+// place, first gets room for them on its disk (where there is none, it is left as it was), is
+// written with interruptions held, gets that length and reaches the disk.
+Delivery copyInto(const Spool& spool, std::int64_t length, const std::vector<std::int64_t>& pieces,
+                  const std::filesystem::path& target, SaveMethod method);
+// Copies the first length bytes of a file into another, in writes that end at pieces and then a
+// megabyte at a time; the bytes the other took before a write failed, or length.
+bool copyBytes(int from, int to, std::int64_t length, const std::vector<std::int64_t>& pieces, std::int64_t& took);
 // A pipe named as the target that was never written: a reader waiting on it sees its end.
 void releaseReaders(const std::filesystem::path& target);
 

@@ -201,9 +201,10 @@ int openForReading(const fs::path& name) {
 
 int openStandardInput() { return ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0); }
 
-bool isPipe(int descriptor) {
+bool readWholeFirst(int descriptor) {
   struct stat file {};
-  return fstat(descriptor, &file) == 0 && (S_ISFIFO(file.st_mode) || S_ISSOCK(file.st_mode));
+  return fstat(descriptor, &file) == 0 &&
+         (S_ISFIFO(file.st_mode) || S_ISSOCK(file.st_mode) || (S_ISREG(file.st_mode) && file.st_size == 0));
 }
 
 int takeWhole(int pipe) {
@@ -354,7 +355,8 @@ off_t writingPosition(int descriptor, const struct stat& file) {
 
 Delivery renameOver(Spool& spool, std::int64_t length, const fs::path& target) { return {renamed(spool, target), length}; }
 
-Delivery copyInto(const Spool& spool, std::int64_t length, const fs::path& target, SaveMethod method) {
+Delivery copyInto(const Spool& spool, std::int64_t length, const std::vector<std::int64_t>& pieces, const fs::path& target,
+                  SaveMethod method) {
   std::cout.flush();
   const int to = method == SaveMethod::standardOutput ? STDOUT_FILENO
                                                       : ::open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
@@ -369,7 +371,7 @@ Delivery copyInto(const Spool& spool, std::int64_t length, const fs::path& targe
   const off_t start = console && regular ? writingPosition(to, file) : 0;
   Delivery delivery{Result::failed, length};
   const auto write = [&] {
-    const bool done = copyBytes(spool.descriptor, to, length, delivery.targetTook) &&
+    const bool done = copyBytes(spool.descriptor, to, length, pieces, delivery.targetTook) &&
                       (!regular || console || (::ftruncate(to, length) == 0 && ::fsync(to) == 0));
     delivery.result = done ? Result::done : Result::failed;
   };
@@ -377,10 +379,8 @@ Delivery copyInto(const Spool& spool, std::int64_t length, const fs::path& targe
     write();  // a pipe may wait for its reader: an interruption ends it at any moment
   } else {
     // Another save in place onto the same file waits for this one to end (the lock goes with the
-    // descriptor); waiting, not holding interruptions, it can still be interrupted.
-    if (!console) {
-      ::flock(to, LOCK_EX);  // where the file system has no locks, saves go on as they did
-    }
+    // open file); waiting, not holding interruptions, it can still be interrupted.
+    ::flock(to, LOCK_EX);  // where the file system has no locks, saves go on as they did
     if (reserve(to, start, length)) {
       TemporaryFiles::holdInterruptions(write);
     }

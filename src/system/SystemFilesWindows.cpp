@@ -80,7 +80,7 @@ int openForReading(const fs::path& name) {
 
 int openStandardInput() { return _dup(0); }
 
-bool isPipe(int descriptor) {
+bool readWholeFirst(int descriptor) {
   struct _stat64 file {};
   return _fstat64(descriptor, &file) == 0 && (file.st_mode & _S_IFIFO) != 0;
 }
@@ -161,7 +161,8 @@ Delivery renameOver(Spool& spool, std::int64_t length, const fs::path& target) {
   return {spool.descriptor >= 0 ? Result::refused : Result::failed, length};
 }
 
-Delivery copyInto(const Spool& spool, std::int64_t length, const fs::path& target, SaveMethod) {
+Delivery copyInto(const Spool& spool, std::int64_t length, const std::vector<std::int64_t>& pieces, const fs::path& target,
+                  SaveMethod) {
   std::cout.flush();
   const int to = _wopen(target.c_str(), _O_WRONLY | _O_BINARY);
   if (to < 0) {
@@ -171,7 +172,7 @@ Delivery copyInto(const Spool& spool, std::int64_t length, const fs::path& targe
   const bool regular = fs::is_regular_file(target, error);
   Delivery delivery{Result::failed, length};
   TemporaryFiles::holdInterruptions([&] {
-    const bool done = copyBytes(spool.descriptor, to, length, delivery.targetTook) &&
+    const bool done = copyBytes(spool.descriptor, to, length, pieces, delivery.targetTook) &&
                       (!regular || (_chsize_s(to, length) == 0 && _commit(to) == 0));
     delivery.result = done ? Result::done : Result::failed;
   });
