@@ -18,13 +18,17 @@ std::array<char, 4> readTag(const unsigned char* p) {
 // Appends little-endian fields and tags to a header under construction.
 class HeaderBytes {
  public:
-  void tag(const char* text) { bytes.insert(bytes.end(), text, text + 4); }
+  void tag(const char* text) { raw(reinterpret_cast<const unsigned char*>(text), 4); }
   void le(std::uint64_t value, int width) {
     for (int i = 0; i < width; ++i) {
       bytes.push_back(static_cast<unsigned char>(value >> (8 * i)));
     }
   }
-  void raw(const unsigned char* from, std::size_t count) { bytes.insert(bytes.end(), from, from + count); }
+  void raw(const unsigned char* from, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+      bytes.push_back(from[i]);
+    }
+  }
   std::vector<unsigned char> bytes;
 };
 
