@@ -78,7 +78,14 @@ int openForReading(const fs::path& name) {
   return fs::is_directory(name, error) ? -1 : _wopen(name.c_str(), _O_RDONLY | _O_BINARY);
 }
 
-int openStandardInput() { return _dup(0); }
+// Standard input is opened in text mode, which would change its bytes: the copy reads it raw.
+int openStandardInput() {
+  const int descriptor = _dup(0);
+  if (descriptor >= 0) {
+    _setmode(descriptor, _O_BINARY);
+  }
+  return descriptor;
+}
 
 bool readWholeFirst(int descriptor) {
   struct _stat64 file {};
