@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "dsp/BassBoost.h"
+#include "dsp/BassFilter.h"
 
 int main(int argc, char** argv) {
   if (argc < 2) {
@@ -24,11 +24,11 @@ int main(int argc, char** argv) {
   for (std::size_t i = 0; i < in.size(); ++i) {
     in[i] = std::trunc(20000 * std::sin(0.01 * static_cast<double>(i)));
   }
-  velmora::BassBoost::Filter filter{70.0, 0.2, 12.0, 1 / 71.0, 0.0};
+  velmora::BassFilter filter;
   const auto start = std::chrono::steady_clock::now();
   for (long long done = 0; done < samples; done += static_cast<long long>(in.size())) {
     for (std::size_t i = 0; i < in.size(); ++i) {
-      out[i] = filter.bassStep(in[i]);
+      out[i] = filter.step(in[i]);
     }
   }
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;

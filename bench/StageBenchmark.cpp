@@ -1,7 +1,8 @@
 // Samples per second of each stage on its own, one thread, on the samples of a WAV file given as
 // the first argument (the benchmark script passes ten minutes of the sample generator's music):
-// the compressor's window levels, its smoothing and gain, the bass boost, and the writer's
-// encoding. The file is decoded once, outside the timed region, into blocks held in memory.
+// the 16-bit decoding, the compressor's window levels, its smoothing and gain, the bass boost, the
+// two together as one stage, and the 16-bit encoding. The file is decoded once, outside the timed
+// region, into blocks held in memory.
 //
 //   velmora_bench file.wav [benchmark options]
 
@@ -12,19 +13,23 @@
 #include <string>
 #include <vector>
 
-#include "audio/BlockPool.h"
+#include "audio/SampleCodec.h"
 #include "audio/WavReader.h"
-#include "audio/WavWriter.h"
 #include "dsp/BassBoost.h"
 #include "dsp/CompressorGain.h"
 #include "dsp/CompressorLevels.h"
+#include "dsp/GainAndBassBoost.h"
+#include "stream/BlockPool.h"
+#include "system/Failure.h"
+#include "system/InputFile.h"
 
 namespace {
 
 std::unique_ptr<velmora::WavReader> reader;
 velmora::SignalFormat format;
 std::vector<velmora::SampleBlock> blocks;
-std::vector<velmora::SampleBlock> measured;  // the window levels' blocks, for the gain stage
+std::vector<velmora::SampleBlock> measured;  // the window levels' blocks, for the gain stages
+const velmora::Settings defaults;
 
 // Keeps what a stage hands on, or gives it back for reuse as the next stage would.
 struct Sink : velmora::BlockSink {
@@ -53,11 +58,24 @@ void runStage(benchmark::State& state, velmora::Stage& stage, const std::vector<
 
 void count(benchmark::State& state) {
   state.counters["samples_per_second"] = benchmark::Counter(
-      static_cast<double>(state.iterations()) * format.nosamples, benchmark::Counter::kIsRate);
+      static_cast<double>(state.iterations()) * static_cast<double>(format.nosamples), benchmark::Counter::kIsRate);
+}
+
+void decoding(benchmark::State& state) {
+  std::vector<unsigned char> bytes(2 * velmora::blockSamples);
+  velmora::pcm16Codec().encode(blocks[0].samples.data(), blocks[0].samples.size(), bytes.data());
+  std::vector<double> samples(velmora::blockSamples);
+  for (auto _ : state) {
+    for (const velmora::SampleBlock& block : blocks) {
+      velmora::pcm16Codec().decode(bytes.data(), block.samples.size(), samples.data());
+    }
+    benchmark::DoNotOptimize(samples.data());
+  }
+  count(state);
 }
 
 void compressorLevels(benchmark::State& state) {
-  const velmora::Compressor compressor({}, format.samplerate);
+  const velmora::Compressor compressor(defaults, format.samplerate);
   for (auto _ : state) {
     velmora::CompressorLevels levels(compressor, format, "in.wav", [] { return reader->cursor(); });
     Sink sink;
@@ -67,7 +85,7 @@ void compressorLevels(benchmark::State& state) {
 }
 
 void compressorGain(benchmark::State& state) {
-  const velmora::Compressor compressor({}, format.samplerate);
+  const velmora::Compressor compressor(defaults, format.samplerate);
   for (auto _ : state) {
     velmora::CompressorGain gain(compressor);
     Sink sink;
@@ -78,9 +96,21 @@ void compressorGain(benchmark::State& state) {
 
 void bassBoost(benchmark::State& state) {
   for (auto _ : state) {
-    velmora::BassBoost bass(70.0, 0.2, 12.0, 0.0, format.nosamples / 2 * 2);
+    double y = 0.0;
+    velmora::BassBoost bass(y, format.pairs());
     Sink sink;
     runStage(state, bass, blocks, sink);
+  }
+  count(state);
+}
+
+void gainAndBassBoost(benchmark::State& state) {
+  const velmora::Compressor compressor(defaults, format.samplerate);
+  for (auto _ : state) {
+    double y = 0.0;
+    velmora::GainAndBassBoost both(compressor, y, format.pairs());
+    Sink sink;
+    runStage(state, both, measured, sink);
   }
   count(state);
 }
@@ -89,16 +119,18 @@ void encoding(benchmark::State& state) {
   std::vector<unsigned char> bytes(2 * velmora::blockSamples);
   for (auto _ : state) {
     for (const velmora::SampleBlock& block : blocks) {
-      velmora::WavWriter::encode(block.data(), block.size(), 16, bytes.data());
+      velmora::pcm16Codec().encode(block.samples.data(), block.samples.size(), bytes.data());
     }
     benchmark::DoNotOptimize(bytes.data());
   }
   count(state);
 }
 
+BENCHMARK(decoding)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(compressorLevels)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(compressorGain)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(bassBoost)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(gainAndBassBoost)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(encoding)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 }  // namespace
@@ -108,16 +140,18 @@ int main(int argc, char** argv) {
     std::cout << "usage: velmora_bench file.wav [benchmark options]" << std::endl;
     return 2;
   }
-  reader = std::make_unique<velmora::WavReader>(argv[1]);
-  if (const auto failure = reader->readHeader()) {
-    std::cout << *failure << std::endl;
+  reader = std::make_unique<velmora::WavReader>(velmora::InputFile::open(argv[1]));
+  try {
+    reader->readHeader();
+  } catch (const velmora::Failure& failure) {
+    std::cout << failure.message << std::endl;
     return 1;
   }
   format = reader->getFormat();
   for (velmora::SampleBlock block; reader->readBlock(block);) {
     blocks.push_back(block);
   }
-  velmora::CompressorLevels levels(velmora::Compressor({}, format.samplerate), format, "in.wav",
+  velmora::CompressorLevels levels(velmora::Compressor(defaults, format.samplerate), format, "in.wav",
                                    [] { return reader->cursor(); });
   Sink keep(&measured);
   for (const velmora::SampleBlock& block : blocks) {

@@ -2,9 +2,46 @@
 
 #include <algorithm>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
+#include "stream/VectorUnits.h"
+
 namespace velmora {
 
 namespace {
+
+#if defined(__x86_64__) || defined(__i386__)
+// Four pairs at a time: the gain law by a mask instead of a branch, each gain spread over its
+// pair, the clamp's bounds taken so that NaN passes.
+__attribute__((target("avx2"))) std::size_t gainsWide(const double* levels, double* x, std::size_t pairs, double t, double s,
+                                                     bool truncate) {
+  const __m256d threshold = _mm256_set1_pd(t);
+  const __m256d slope = _mm256_set1_pd(s);
+  const __m256d six = _mm256_set1_pd(6.0);
+  const __m256d three = _mm256_set1_pd(3.0);
+  const __m256d bound = _mm256_set1_pd(30000.0);
+  const __m256d negativeBound = _mm256_set1_pd(-30000.0);
+  std::size_t b = 0;
+  for (; b + 4 <= pairs; b += 4) {
+    const __m256d level = _mm256_loadu_pd(levels + b);
+    const __m256d above = _mm256_div_pd(_mm256_sub_pd(six, _mm256_mul_pd(_mm256_sub_pd(level, threshold), slope)), three);
+    const __m256d gain = _mm256_blendv_pd(six, above, _mm256_cmp_pd(level, threshold, _CMP_GT_OQ));
+    __m256d first = _mm256_mul_pd(_mm256_loadu_pd(x + 2 * b), _mm256_permute4x64_pd(gain, 0x50));
+    __m256d second = _mm256_mul_pd(_mm256_loadu_pd(x + 2 * b + 4), _mm256_permute4x64_pd(gain, 0xFA));
+    if (truncate) {
+      first = _mm256_max_pd(negativeBound, _mm256_min_pd(bound, first));
+      second = _mm256_max_pd(negativeBound, _mm256_min_pd(bound, second));
+    }
+    _mm256_storeu_pd(x + 2 * b, first);
+    _mm256_storeu_pd(x + 2 * b + 4, second);
+  }
+  return b;
+}
+#else
+std::size_t gainsWide(const double*, double*, std::size_t, double, double, bool) { return 0; }
+#endif
 
 // Times to sample counts truncate toward zero; values beyond 32 bits saturate instead of
 // wrapping into a negative count. Times and rates are numbers, never NaN: so are their products.
@@ -66,7 +103,7 @@ void Compressor::applyGains(const double* levels, double* x, std::size_t pairs) 
     }
     return;
   }
-  for (std::size_t b = 0; b < pairs; ++b) {
+  for (std::size_t b = VectorUnits::wide() ? gainsWide(levels, x, pairs, t, s, truncate) : 0; b < pairs; ++b) {
     const double gain = c.gainAt(levels[b]);
     x[2 * b] = c.limit(x[2 * b] * gain);
     x[2 * b + 1] = c.limit(x[2 * b + 1] * gain);

@@ -69,7 +69,8 @@ class Compressor {
   static bool quiet(double level) { return level < std::numeric_limits<double>::min(); }
 
   // The smoothed levels after count window sums, written over them, carried on from level. The
-  // loop holds the smoothing alone: each level waits for the one before.
+  // loop holds the detector and the smoothing alone: each level waits for the one before, and the
+  // detector's division and square root, which wait for nothing, fill that time.
   void smoothLevels(double& level, double* sums, std::size_t count) const;
   // The pairs of x times the gains of their levels, clamped where asked: each pair stands alone,
   // and the loop vectorises.
