@@ -39,9 +39,6 @@ CompressorLevels::CompressorLevels(const Compressor& c, const SignalFormat& form
 }
 
 void CompressorLevels::step(SampleBlock&& block, BlockSink& next) {
-  if (!fronts) {
-    input.append(block.samples);
-  }
   if (!wholeFormat) {
     noteFractions(block.samples, arrived);
   }
@@ -74,7 +71,8 @@ void CompressorLevels::handOnReady(BlockSink& next) {
   while (!waiting.empty()) {
     SampleBlock& block = waiting.front();
     const auto count = static_cast<std::int64_t>(block.pairs());
-    if (!fronts && neededUntil(nextPair + count - 1) > input.end()) {
+    const std::int64_t needed = neededUntil(nextPair + count - 1);
+    if (!fronts && needed > arrived) {
       return;
     }
     if (ln < 0 && wn > 0) {
@@ -85,8 +83,10 @@ void CompressorLevels::handOnReady(BlockSink& next) {
     if (fronts) {
       wholeFormat ? measureFromFile(nextPair, count, sums) : measureFromFileFloating(nextPair, count, sums);
     } else {
+      extend(block, needed);
       const bool whole = wholeFormat || lastFraction < 2 * nextPair + 2 + ln;
-      whole ? measureHeld(nextPair, count, sums) : measureHeldFloating(nextPair, count, sums);
+      whole ? measureHeld(nextPair, count, block.samples.data(), sums) : measureHeldFloating(nextPair, count, block.samples.data(), sums);
+      block.samples.resize(static_cast<std::size_t>(2 * count));
     }
     next.put(std::move(block));
     waiting.pop_front();
@@ -96,6 +96,24 @@ void CompressorLevels::handOnReady(BlockSink& next) {
 
 std::int64_t CompressorLevels::frontOf(std::int64_t i, std::int64_t back) const {
   return std::min({back + wn, i + 2 + pairs, samples - 1});
+}
+
+// The block's windows read the samples after it up to until: they are added to it for the while, so
+// that every window it measures lies in one stretch of memory.
+void CompressorLevels::extend(SampleBlock& block, std::int64_t until) {
+  Samples& x = block.samples;
+  const std::int64_t start = 2 * nextPair;
+  auto missing = static_cast<std::size_t>(std::max<std::int64_t>(0, until - start - static_cast<std::int64_t>(x.size())));
+  x.reserve(x.size() + missing);
+  for (std::size_t k = 1; k < waiting.size() && missing > 0; ++k) {
+    const Samples& after = waiting[k].samples;
+    const std::size_t taken = std::min(missing, after.size());
+    x.insert(x.end(), after.begin(), after.begin() + static_cast<std::ptrdiff_t>(taken));
+    missing -= taken;
+  }
+  if (missing > 0 && oddSample) {
+    x.push_back(*oddSample);
+  }
 }
 
 // Each term m reads the samples m and m + 1.
@@ -124,15 +142,15 @@ void CompressorLevels::noteFractions(const Samples& block, std::int64_t at) {
 }
 
 // Windows of full length that move by one pair are all formed at once after the first pair of the
-// block.
-void CompressorLevels::measureHeld(std::int64_t first, std::int64_t count, double* sums) {
+// block. Every sample they read, from the back of the window before on, lies in x, the block
+// extended, from index 2 first on.
+void CompressorLevels::measureHeld(std::int64_t first, std::int64_t count, const double* x, double* sums) {
   const std::int64_t last = first + count - 1;
   if (!sumValid) {  // the windows before were fractions: this one is summed from its start
     sum = WindowSum(2 * first + 2 + ln);
     sumValid = true;
   }
-  const std::int64_t from = std::max<std::int64_t>(0, sum.getBack());
-  sum.readFrom(input.at(from), from);
+  sum.readFrom(x, 2 * first);
   const std::int64_t steadyUntil = std::min(pairs - ln - wn, (samples - 3 - ln - wn) / 2);
   for (std::int64_t b = 0; b < count; ++b) {
     const std::int64_t i = first + b;
@@ -144,12 +162,11 @@ void CompressorLevels::measureHeld(std::int64_t first, std::int64_t count, doubl
     sum.slideTo(back, frontOf(i, back));
     sums[b] = sum.value();
   }
-  input.release(sum.getBack());
 }
 
 // Afresh at the block's first pair, then pair by pair.
-void CompressorLevels::measureHeldFloating(std::int64_t first, std::int64_t count, double* sums) {
-  const auto held = [this](std::int64_t m) { return *input.at(m); };
+void CompressorLevels::measureHeldFloating(std::int64_t first, std::int64_t count, const double* x, double* sums) {
+  const auto held = [x, start = 2 * first](std::int64_t m) { return x[m - start]; };
   for (std::int64_t b = 0; b < count; ++b) {
     const std::int64_t i = first + b;
     const std::int64_t back = 2 * i + 2 + ln;
@@ -163,7 +180,6 @@ void CompressorLevels::measureHeldFloating(std::int64_t first, std::int64_t coun
     }
     sums[b] = floating.value();
   }
-  input.release(floating.getBack());
   sumValid = false;
 }
 

@@ -11,7 +11,6 @@
 #include "audio/SignalFormat.h"
 #include "dsp/Compressor.h"
 #include "dsp/FloatingWindowSum.h"
-#include "dsp/HeldSamples.h"
 #include "dsp/WindowSum.h"
 #include "stream/Stage.h"
 #include "stream/StreamShape.h"
@@ -25,10 +24,11 @@
 // a block's windows read are not all whole numbers of the 16-bit range (deeper formats), the same
 // windows are kept by a FloatingWindowSum instead, afresh at the block's first pair.
 //
-// A look-ahead and window up to heldWindowSamples long are held as a stretch of the stream. Longer
-// ones are read again from the file as they slide (the stream then brings only the pairs), so that
-// memory stays bounded; a window whose exact sum reaches 2^53 quarters is then summed directly,
-// term by term, as the definition does.
+// A look-ahead and window up to heldWindowSamples long are read from the blocks themselves: a block
+// waits until the samples its windows read have arrived, which are then added to its end for the
+// while. Longer ones are read again from the file as they slide (the stream then brings only the
+// pairs), so that memory stays bounded; a window whose exact sum reaches 2^53 quarters is then
+// summed directly, term by term, as the definition does.
 
 namespace velmora {
 
@@ -53,8 +53,9 @@ class CompressorLevels : public Stage {
   // The index after the last sample that pairs up to last read.
   std::int64_t neededUntil(std::int64_t last) const;
   std::int64_t frontOf(std::int64_t pair, std::int64_t back) const;
-  void measureHeld(std::int64_t first, std::int64_t count, double* sums);
-  void measureHeldFloating(std::int64_t first, std::int64_t count, double* sums);
+  void extend(SampleBlock& block, std::int64_t until);
+  void measureHeld(std::int64_t first, std::int64_t count, const double* x, double* sums);
+  void measureHeldFloating(std::int64_t first, std::int64_t count, const double* x, double* sums);
   void measureFromFile(std::int64_t first, std::int64_t count, double* sums);
   void measureFromFileFloating(std::int64_t first, std::int64_t count, double* sums);
   // Notes where the samples from index at on stop being whole numbers of the 16-bit range.
@@ -70,7 +71,6 @@ class CompressorLevels : public Stage {
   std::unique_ptr<SampleCursor> backs;    // reading again from the file: the terms that leave,
   std::unique_ptr<SampleCursor> fronts;   // those that enter,
   std::unique_ptr<SampleCursor> directs;  // and whole windows summed directly
-  HeldSamples input;                      // the stretch of the stream the windows read
   std::deque<SampleBlock> waiting;        // blocks of whole pairs whose windows have not all arrived
   std::optional<double> oddSample;
   WindowSum sum;

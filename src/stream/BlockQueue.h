@@ -1,6 +1,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <algorithm>
 #include <cstddef>
 #include <deque>
 #include <mutex>
@@ -35,6 +36,7 @@ class BlockQueue {
   std::deque<SampleBlock> blocks;
   std::size_t capacity;
   bool closed = false;
+  static constexpr std::size_t wakeAfter = 2;
 };
 
 }  // namespace velmora
