@@ -15,17 +15,12 @@ WavWriter::WavWriter(const std::string& target, const SignalFormat& signalFormat
       format(signalFormat),
       codec(codecFor(signalFormat.bitspersample, signalFormat.floatingPoint)),
       count(samples),
-      remaining(samples),
       pool(spare) {}
 
 void WavWriter::step(SampleBlock&& block, BlockSink&) {
   begin();
-  const auto n = static_cast<std::size_t>(std::min<std::int64_t>(remaining, static_cast<std::int64_t>(block.samples.size())));
-  bytes.resize(n * static_cast<std::size_t>(codec->bytesPerSample()));
-  codec->encode(block.samples.data(), n, bytes.data());
+  write(block.bytes.data(), block.bytes.size());
   pool.giveBack(std::move(block));
-  write(bytes.data(), bytes.size());
-  remaining -= static_cast<std::int64_t>(n);
 }
 
 void WavWriter::drain(BlockSink&) { begin(); }

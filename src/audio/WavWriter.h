@@ -11,9 +11,9 @@
 #include "system/SafeFileWriter.h"
 
 // The last stage: saves a stream of samples as a WAV file in the input's format and container. The
-// header goes first, with the sample count known from the input's header, then each block, encoded as it arrives by the codec
-// of the format, to a spool; only the commit, once every stage has succeeded, makes those bytes the
-// target's contents. Its summary follows.
+// header goes first, with the sample count known from the input's header, then each block's bytes
+// (a SampleEncoder before it encodes them) as they arrive, to a spool; only the commit, once every
+// stage has succeeded, makes those bytes the target's contents. Its summary follows.
 
 namespace velmora {
 
@@ -22,7 +22,7 @@ class WavWriter : public Stage {
   // A file named name, in format, that will hold count samples; blocks go back to pool once written.
   WavWriter(const std::string& name, const SignalFormat& format, std::int64_t count, BlockPool& pool);
 
-  // Writes the block's samples, up to the count announced; the first step opens the spool and
+  // Writes the block's bytes (encoded by the stage before); the first step opens the spool and
   // writes the header. Throws the failure's Failure.
   void step(SampleBlock&& block, BlockSink& next) override;
   void drain(BlockSink& next) override;
@@ -41,11 +41,9 @@ class WavWriter : public Stage {
   SignalFormat format;
   const SampleCodec* codec;
   std::int64_t count;
-  std::int64_t remaining;  // samples still to be written
   BlockPool& pool;
   bool begun = false;
   std::int64_t dataChunkAt = 0;  // where the header's data chunk begins
-  std::vector<unsigned char> bytes;
 };
 
 }  // namespace velmora

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "audio/SampleEncoder.h"
 #include "audio/WavReader.h"
 #include "audio/WavWriter.h"
 #include "dsp/BassBoost.h"
@@ -42,8 +43,11 @@ FileChain::FileChain(const std::string& inputName, const Settings& settings, dou
     progress = std::make_unique<ProgressLine>(inputName, format.nosamples);
     stages.push_back(std::make_unique<ProgressStage>(*progress));
   }
-  const bool processed = settings.compress || settings.boostBass;
-  stages.push_back(std::make_unique<WavWriter>(settings.outputFile(), format, processed ? 2 * format.pairs() : 0, spareBlocks));
+  const std::int64_t saved = settings.compress || settings.boostBass ? 2 * format.pairs() : 0;
+  if (const SampleCodec* codec = codecFor(format.bitspersample, format.floatingPoint)) {
+    stages.push_back(std::make_unique<SampleEncoder>(*codec, saved));
+  }
+  stages.push_back(std::make_unique<WavWriter>(settings.outputFile(), format, saved, spareBlocks));
 }
 
 void FileChain::run(std::ostream& out) {

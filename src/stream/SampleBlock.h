@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-// What travels from stage to stage: a block of samples, and once the compressor has measured them,
-// the window sum of each of their pairs.
+// What travels from stage to stage: a block of samples, once the compressor has measured them the
+// window sum of each of their pairs, and once they are encoded the output file's bytes.
 
 namespace velmora {
 
@@ -35,11 +35,14 @@ struct UninitialisedAllocator : std::allocator<T> {
 
 // Samples as doubles in the program's units (those of a 16-bit file; an 8-bit file's own).
 using Samples = std::vector<double, UninitialisedAllocator<double>>;
+using Bytes = std::vector<unsigned char, UninitialisedAllocator<unsigned char>>;
 
 struct SampleBlock {
   Samples samples;
   // Pair i's window sum (the samples 2i and 2i + 1), for every pair of samples, once measured.
   Samples windowSums;
+  // The samples encoded for the output file, once encoded.
+  Bytes bytes;
 
   std::size_t pairs() const { return samples.size() / 2; }
 };

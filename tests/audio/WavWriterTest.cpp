@@ -1,5 +1,6 @@
 #include "audio/WavWriter.h"
 
+#include "audio/SampleEncoder.h"
 #include "audio/WavHeader.h"
 
 #include <gtest/gtest.h>
@@ -33,15 +34,22 @@ struct : BlockSink {
   void put(SampleBlock&&) override {}
 } nowhere;
 
-// Saves samples through the writer, streamed in small blocks: the failure's message, or "".
+// Saves samples through the encoder and the writer, streamed in small blocks: the failure's message, or "".
 std::string save(const fs::path& target, const std::vector<double>& samples, const SignalFormat& format = {44100, 2, 16}) {
   BlockPool pool;
-  WavWriter writer(target.string(), format, static_cast<std::int64_t>(samples.size()), pool);
+  const auto count = static_cast<std::int64_t>(samples.size());
+  WavWriter writer(target.string(), format, count, pool);
+  SampleEncoder encoder(*codecFor(format.bitspersample, format.floatingPoint), count);
+  struct : BlockSink {
+    void put(SampleBlock&& block) override { writer->step(std::move(block), nowhere); }
+    WavWriter* writer;
+  } toWriter;
+  toWriter.writer = &writer;
   try {
     const std::size_t step = samples.size() > 1000 ? 4096 : 3;
     for (std::size_t at = 0; at < samples.size(); at += step) {
       const auto from = samples.begin() + static_cast<long>(at);
-      writer.step({Samples(from, samples.begin() + static_cast<long>(std::min(at + step, samples.size()))), {}}, nowhere);
+      encoder.step({Samples(from, samples.begin() + static_cast<long>(std::min(at + step, samples.size()))), {}, {}}, toWriter);
     }
     writer.drain(nowhere);
     std::ostringstream summary;

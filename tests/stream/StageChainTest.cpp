@@ -23,7 +23,7 @@ class Counting : public Stage {
   void drain(BlockSink& next) override {
     drained = true;
     for (int i = 0; i < blocks; ++i) {  // the first stage makes its stream here
-      next.put({Samples(8192, 1.0), {}});
+      next.put({Samples(8192, 1.0), {}, {}});
     }
   }
   int blocks;

@@ -58,7 +58,7 @@ class Source : public Stage {
   void drain(BlockSink& next) override {
     for (std::size_t at = 0; at < samples.size(); at += blockSize) {
       const auto begin = samples.begin() + static_cast<std::ptrdiff_t>(at);
-      next.put({Samples(begin, begin + static_cast<std::ptrdiff_t>(std::min(blockSize, samples.size() - at))), {}});
+      next.put({Samples(begin, begin + static_cast<std::ptrdiff_t>(std::min(blockSize, samples.size() - at))), {}, {}});
     }
   }
 
