@@ -8,10 +8,10 @@
 #include "stream/Stage.h"
 
 // The compressor's gain and then the bass boost, as one stage, for a file that asks for both. Its
-// two serial chains, the smoothing of the levels and the bass filter, run side by side in one loop
-// (the levels of the pairs ahead while the filter takes the pairs behind, whose gains are applied
-// between), where one after the other they would wait twice as long. Its bytes and lines are those
-// of CompressorGain followed by BassBoost.
+// two serial chains, the smoothing of the levels and the bass filter, run side by side in one loop,
+// where one after the other they would wait twice as long, and the detector, the gain law and the
+// clamp fill the time they wait. Its bytes and lines are those of CompressorGain followed by
+// BassBoost.
 
 namespace velmora {
 
@@ -28,8 +28,8 @@ class GainAndBassBoost : public Stage {
   void conclude(std::ostream& out) override;
 
  private:
-  // The levels of the pairs [from, from + count) while the filter takes the samples [behind, ahead).
-  void sideBySide(double* levels, std::size_t count, double* x, std::size_t behind, std::size_t ahead);
+  void sideBySide(const double* sums, double* x, std::size_t from, std::size_t to);
+  void quietly(const double* sums, double* x, std::size_t from, std::size_t to);
 
   Compressor compressor;
   double level = 0.0;
