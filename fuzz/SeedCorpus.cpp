@@ -22,6 +22,12 @@ int main(int argc, char** argv) {
       wavBytes({}, {}),
       wavBytes({}, samples, {{"LIST", Bytes(5, 1), true}, {"JUNK", Bytes(3, 0), false}}),
       wavBytes({}, samples, std::vector<Chunk>(9, Chunk{"LIST", Bytes(4, 7), false})),
+      wavBytes({.bits = 24}, Bytes(18, 0x80)),
+      wavBytes({.bits = 32, .fmtSize = 18, .format = 3}, Bytes(16, 0x3F), {{"fact", Bytes(4, 2)}}),
+      wavBytes({.bits = 64, .format = 3}, Bytes(16, 0x40)),
+      wavBytes({.channels = 6, .bits = 24, .fmtSize = 40, .format = 0xFFFE, .validBits = 20, .channelMask = 0x3F}, Bytes(36, 1)),
+      wavBytes({.bits = 32, .fmtSize = 40, .format = 0xFFFE, .subFormat = 3, .first = {{"JUNK", Bytes(28, 0)}}}, Bytes(16, 0x3F)),
+      wavBytes({.riff = "RF64", .first = {{"ds64", Bytes(28, 0)}}}, samples),
   };
   int index = 0;
   for (const Bytes& file : files) {

@@ -1,8 +1,9 @@
 // Feeds arbitrary bytes to the WAV reader as an in-memory file. Every input must either be
-// refused with a message or give samples that lie in the range of their bit depth, as many as
-// its header announces; the sanitizers catch any read out of bounds, overflow or leak on the way.
+// refused with a message or give samples that lie in the range of their format, as many as its
+// header announces; the sanitizers catch any read out of bounds, overflow or leak on the way.
 
 #include <cstdint>
+#include <cmath>
 #include <cstdlib>
 
 #include "audio/WavReader.h"
@@ -16,12 +17,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const velmora::Failure& failure) {
     return failure.message.empty() ? (std::abort(), 0) : 0;
   }
-  const double low = reader.getFormat().bitspersample == 8 ? 0.0 : -32768.0;
-  const double high = reader.getFormat().bitspersample == 8 ? 255.0 : 32767.0;
+  // 16-bit units: an 8-bit file's own, deeper integers below 32768, floating point any value.
+  const velmora::SignalFormat& format = reader.getFormat();
+  const double low = format.floatingPoint ? -HUGE_VAL : format.bitspersample == 8 ? 0.0 : -32768.0;
+  const double high = format.floatingPoint ? HUGE_VAL : format.bitspersample == 8 ? 255.0 : 32767.999;
   std::int64_t count = 0;
   for (velmora::SampleBlock block; reader.readBlock(block); count += static_cast<std::int64_t>(block.samples.size())) {
     for (const double sample : block.samples) {
-      if (!(sample >= low && sample <= high)) {
+      if (!(sample >= low && sample <= high) && !(format.floatingPoint && sample != sample)) {
         std::abort();
       }
     }

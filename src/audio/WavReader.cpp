@@ -174,8 +174,9 @@ void WavReader::takeFormat(const FormatChunk& chunk) {
 }
 
 // The chunk walk after the format chunk: up to ten chunk headers, every read checked against the
-// file's end. A data size that a program writing to a pipe could not finish runs to the end of the
-// input; an RF64 file's is in its ds64 chunk.
+// file's end. A data size that a program writing to a pipe could not finish, or one that passed
+// 4 GiB and wrapped (the data that follows is longer by whole multiples of 4 GiB), runs to the end
+// of the input; an RF64 file's is in its ds64 chunk.
 void WavReader::findData() {
   ChunkHeader chunk;
   for (int counter = 1;; ++counter) {
@@ -203,8 +204,9 @@ void WavReader::findData() {
   std::int64_t dataBytes = declared;
   if (declared == unfinishedSize && largeDataSize) {
     dataBytes = static_cast<std::int64_t>(std::min<std::uint64_t>(*largeDataSize, std::uint64_t{1} << 62));
-  } else if (declared == unfinishedSize || declared == unfinishedPipeSize) {
-    dataBytes = left;
+  } else if (declared == unfinishedSize || declared == unfinishedPipeSize ||
+             (left > declared && (left - declared) % (std::int64_t{1} << 32) == 0)) {
+    dataBytes = left;  // unfinished, or a size past 4 GiB that its 32 bits wrapped
   }
   if (dataBytes > left) {
     fail("Can't read signal data\n");

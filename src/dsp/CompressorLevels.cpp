@@ -5,11 +5,45 @@
 #include <sstream>
 #include <utility>
 
+#include "stream/VectorUnits.h"
 #include "system/Failure.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
 
 namespace velmora {
 
 namespace {
+
+#if defined(__x86_64__) || defined(__i386__)
+bool isFraction(double x) { return x != std::trunc(x) || x < -32768.0 || x > 32767.0; }  // NaN too
+
+// From the end, the last few one by one, then four at a time: an index below which the samples'
+// search goes on one by one; every sample from it on is a whole number of the 16-bit range.
+__attribute__((target("avx2"))) std::size_t wholeBelow(const double* x, std::size_t count) {
+  const __m256d low = _mm256_set1_pd(-32768.0);
+  const __m256d high = _mm256_set1_pd(32767.0);
+  std::size_t k = count;
+  for (; k > count - count % 4; --k) {
+    if (isFraction(x[k - 1])) {
+      return k;
+    }
+  }
+  for (; k > 0; k -= 4) {
+    const __m256d v = _mm256_loadu_pd(x + k - 4);
+    const __m256d fraction = _mm256_or_pd(_mm256_cmp_pd(v, _mm256_round_pd(v, _MM_FROUND_TO_ZERO), _CMP_NEQ_UQ),
+                                          _mm256_or_pd(_mm256_cmp_pd(v, low, _CMP_LT_OQ), _mm256_cmp_pd(v, high, _CMP_GT_OQ)));
+    if (_mm256_movemask_pd(fraction) != 0) {
+      return k;
+    }
+  }
+  return k;
+}
+#else
+bool isFraction(double x) { return x != std::trunc(x) || x < -32768.0 || x > 32767.0; }
+std::size_t wholeBelow(const double*, std::size_t count) { return count; }
+#endif
 
 static_assert(heldWindowSamples < (std::int64_t{1} << 21), "held windows must stay exact in doubles");
 
@@ -132,9 +166,12 @@ void CompressorLevels::failOnNegativeLookahead() const {
 }
 
 void CompressorLevels::noteFractions(const Samples& block, std::int64_t at) {
-  for (std::size_t k = block.size(); k-- > 0;) {
-    const double x = block[k];
-    if (x != std::trunc(x) || x < -32768.0 || x > 32767.0) {  // NaN too
+  std::size_t k = block.size();
+  if (VectorUnits::wide()) {
+    k = wholeBelow(block.data(), block.size());  // every sample from k on is whole
+  }
+  while (k-- > 0) {
+    if (isFraction(block[k])) {
       lastFraction = at + static_cast<std::int64_t>(k);
       return;
     }

@@ -148,13 +148,13 @@ TEST(WavReader, LayoutsFromOtherWritersLoadOrEndWithTheirMessage) {
   }
 }
 
-// Data of 2 GiB and more: sizes are unsigned, bounded by the file.
+// Data of 2 GiB and more: sizes are unsigned, bounded by the file, and past 4 GiB a wrapped size is the file's rest.
 TEST(WavReader, DataOfTwoToFourGigabytesLoads) {
   const Bytes header = wavBytes({}, {});
-  for (const std::uint32_t size : {0x80000000u, 0xFFFFFFF0u}) {
+  for (const std::int64_t size : {std::int64_t{0x80000000}, std::int64_t{0xFFFFFFF0}, (std::int64_t{1} << 32) + 16}) {
     Bytes bytes = header;
-    putLe32(bytes, 40, size);
-    WavReader reader(std::make_shared<MemoryBytes>(bytes, 44 + std::int64_t{size}));
+    putLe32(bytes, 40, static_cast<std::uint32_t>(size));  // past 4 GiB, its 32 bits wrapped
+    WavReader reader(std::make_shared<MemoryBytes>(bytes, 44 + size));
     reader.readHeader();
     EXPECT_EQ(reader.getFormat().nosamples, size / 2);
   }
