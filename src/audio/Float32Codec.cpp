@@ -1,4 +1,5 @@
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 
@@ -11,21 +12,29 @@
 
 // 32-bit IEEE floating point, full scale 1.0, worked in 16-bit units (a sample is its value
 // times 32768). Outputs are not clipped at full scale: that headroom is why audio is kept in
-// floating point (only -T clamps); NaN is written as 0.
+// floating point (only -T clamps); NaN is written as 0. A sample that is no number or infinite is
+// read as 0, so that one damaged sample cannot take the compressor's level or the bass filter's
+// state with it for the rest of the run.
 
 namespace velmora {
 
 namespace {
 
 #if defined(__x86_64__) || defined(__i386__)
+// Infinities and NaN as 0: what is finite is also less than infinity in magnitude.
+__attribute__((target("avx2"))) __m256d finite(__m256d x) {
+  const __m256d magnitude = _mm256_andnot_pd(_mm256_set1_pd(-0.0), x);
+  return _mm256_and_pd(x, _mm256_cmp_pd(magnitude, _mm256_set1_pd(std::numeric_limits<double>::infinity()), _CMP_LT_OQ));
+}
+
 // Eight samples at a time, widened four by four.
 __attribute__((target("avx2"))) std::size_t decodeWide(const unsigned char* bytes, std::size_t count, double* samples) {
   const __m256d scale = _mm256_set1_pd(32768.0);
   std::size_t i = 0;
   for (; i + 8 <= count; i += 8) {
     const __m256 values = _mm256_loadu_ps(reinterpret_cast<const float*>(bytes + 4 * i));
-    _mm256_storeu_pd(samples + i, _mm256_mul_pd(_mm256_cvtps_pd(_mm256_castps256_ps128(values)), scale));
-    _mm256_storeu_pd(samples + i + 4, _mm256_mul_pd(_mm256_cvtps_pd(_mm256_extractf128_ps(values, 1)), scale));
+    _mm256_storeu_pd(samples + i, finite(_mm256_mul_pd(_mm256_cvtps_pd(_mm256_castps256_ps128(values)), scale)));
+    _mm256_storeu_pd(samples + i + 4, finite(_mm256_mul_pd(_mm256_cvtps_pd(_mm256_extractf128_ps(values, 1)), scale)));
   }
   return i;
 }
@@ -60,7 +69,8 @@ class Float32Codec : public SampleCodec {
       const unsigned char* p = bytes + 4 * i;
       const std::uint32_t word = static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
                                  static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-      samples[i] = static_cast<double>(std::bit_cast<float>(word)) * 32768;
+      const double value = static_cast<double>(std::bit_cast<float>(word)) * 32768;
+      samples[i] = std::isfinite(value) ? value : 0.0;
     }
   }
   // Values beyond the format's largest become infinities, as the conversion rounds them.

@@ -13,9 +13,8 @@ struct SignalFormat {
   std::int16_t bitspersample = 0;
   std::int64_t nosamples = 0;  // counted over all channels
   bool floatingPoint = false;
-  // The extensible format chunk, with its valid bits per sample and its speaker positions.
+  // The extensible format chunk, with its speaker positions.
   bool extensible = false;
-  std::uint16_t validBits = 0;
   std::uint32_t channelMask = 0;
 
   // The stages take the samples two at a time: an odd last sample never reaches the output.

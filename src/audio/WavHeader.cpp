@@ -92,7 +92,7 @@ SavedHeader savedHeader(const SignalFormat& f, std::int64_t samples) {
   h.le(static_cast<std::uint16_t>(bits), 2);
   if (f.extensible) {
     h.le(22, 2);
-    h.le(f.validBits != 0 ? f.validBits : static_cast<std::uint16_t>(bits), 2);
+    h.le(static_cast<std::uint16_t>(bits), 2);  // every bit of the container is worked and written
     h.le(f.channelMask, 4);
     h.le(subFormat, 2);
     h.raw(guidTail, sizeof guidTail);

@@ -68,6 +68,7 @@ struct WavReader::FormatChunk {
   std::uint16_t tag = 0;
   std::uint16_t channels = 0;
   std::int32_t rate = 0;
+  std::uint16_t blockAlign = 0;
   std::int16_t bits = 0;
   bool extensible = false;
   FormatExtension extension{};
@@ -89,7 +90,7 @@ void WavReader::readHeader() {
     fail("Invalid WAVE Format");
   }
   if (tagIs(header.fmtId, "fmt", 3)) {
-    FormatChunk chunk{header.fmtFormat, header.nChannels, header.nSamplesPerSec, header.nBitsPerSample};
+    FormatChunk chunk{header.fmtFormat, header.nChannels, header.nSamplesPerSec, header.nBlockAlign, header.nBitsPerSample};
     if (header.fmtFormat == extensibleTag && header.fmtSize >= 40) {
       readExtension(chunk);
     }
@@ -132,12 +133,12 @@ void WavReader::findFormat() {
         fail("Invalid fmt Format");
       }
       FormatChunk format{readLe16(fields), readLe16(fields + 2), static_cast<std::int32_t>(readLe32(fields + 4)),
-                         static_cast<std::int16_t>(readLe16(fields + 14))};
+                         readLe16(fields + 12), static_cast<std::int16_t>(readLe16(fields + 14))};
       if (format.tag == extensibleTag && length >= 40) {
         readExtension(format);
       }
       takeFormat(format);
-      position = body + length + length % 2;
+      skipChunk(body, length);
       return;
     }
     if (tagIs(chunk.chunkId, "data", 4)) {
@@ -147,7 +148,16 @@ void WavReader::findFormat() {
     if (tagIs(chunk.chunkId, "ds64", 4) && length >= 24 && readBytes(sizes, 24)) {
       largeDataSize = readLe64(sizes + 8);
     }
-    position = body + length + length % 2;
+    skipChunk(body, length);
+  }
+}
+
+// Past a chunk's body and, as writers add it after an odd size, its zero pad byte; files that
+// omit it still load.
+void WavReader::skipChunk(std::int64_t body, std::uint32_t length) {
+  position = body + length;
+  if (length % 2 == 1 && nextByteIsZero()) {
+    ++position;
   }
 }
 
@@ -161,7 +171,11 @@ void WavReader::takeFormat(const FormatChunk& chunk) {
     fail("Invalid wav fmtFormat");
   }
   codec = codecFor(chunk.bits, tag == floatTag);
-  if (codec == nullptr || (chunk.extensible && extension.validBits > chunk.bits)) {
+  // Beyond 8 and 16 bits, whose frames are read as they always were, a frame must be as long as
+  // its samples: a file that says otherwise stores them in a way this reader does not know.
+  const bool deep = chunk.bits > 16 || tag == floatTag;
+  const bool framed = chunk.blockAlign == chunk.channels * (chunk.bits / 8);
+  if (codec == nullptr || (chunk.extensible && extension.validBits > chunk.bits) || (deep && !framed)) {
     fail("Invalid wav nBitsPerSample");
   }
   format.bitspersample = chunk.bits;
@@ -169,7 +183,6 @@ void WavReader::takeFormat(const FormatChunk& chunk) {
   format.channels = static_cast<std::int16_t>(chunk.channels);
   format.floatingPoint = tag == floatTag;
   format.extensible = chunk.extensible;
-  format.validBits = extension.validBits;
   format.channelMask = extension.channelMask;
 }
 
@@ -201,12 +214,16 @@ void WavReader::findData() {
   }
   const auto declared = static_cast<std::uint32_t>(chunk.chunkSize);
   const std::int64_t left = size - position;  // the chunk header was read: position <= size
+  // A writer that could not finish its header leaves the largest size it can, to be read to the
+  // end: all ones, or 0x7FFFF000 less what is left over of a frame; or in ds64 none (0, all ones).
+  const std::int64_t frame = std::max<std::int64_t>(1, std::int64_t{format.channels} * codec->bytesPerSample());
+  const bool unfinished = declared == unfinishedSize || declared == unfinishedPipeSize - unfinishedPipeSize % frame;
+  const bool wrapped = left > declared && (left - declared) % (std::int64_t{1} << 32) == 0;  // past 4 GiB
   std::int64_t dataBytes = declared;
-  if (declared == unfinishedSize && largeDataSize) {
+  if (declared == unfinishedSize && largeDataSize && *largeDataSize != 0 && *largeDataSize != ~std::uint64_t{0}) {
     dataBytes = static_cast<std::int64_t>(std::min<std::uint64_t>(*largeDataSize, std::uint64_t{1} << 62));
-  } else if (declared == unfinishedSize || declared == unfinishedPipeSize ||
-             (left > declared && (left - declared) % (std::int64_t{1} << 32) == 0)) {
-    dataBytes = left;  // unfinished, or a size past 4 GiB that its 32 bits wrapped
+  } else if (unfinished || wrapped) {
+    dataBytes = left;
   }
   if (dataBytes > left) {
     fail("Can't read signal data\n");

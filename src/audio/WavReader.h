@@ -49,6 +49,7 @@ class WavReader : public Stage {
   void findFormat();
   void takeFormat(const FormatChunk& chunk);
   void findData();
+  void skipChunk(std::int64_t body, std::uint32_t length);
   bool readBytes(unsigned char* destination, std::int64_t count);
   bool move(std::int64_t delta);
   bool nextByteIsZero();

@@ -20,6 +20,7 @@ WavWriter::WavWriter(const std::string& target, const SignalFormat& signalFormat
 void WavWriter::step(SampleBlock&& block, BlockSink&) {
   begin();
   write(block.bytes.data(), block.bytes.size());
+  block.bytes = Bytes();  // kept blocks carry their samples' memory only
   pool.giveBack(std::move(block));
 }
 

@@ -9,6 +9,7 @@ void CompressorGain::step(SampleBlock&& block, BlockSink& next) {
   compressor.smoothLevels(level, block.windowSums.data(), pairs);
   compressor.applyGains(block.windowSums.data(), block.samples.data(), pairs);
   block.samples.resize(2 * pairs);
+  block.windowSums = Samples();  // no stage after it reads them
   next.put(std::move(block));
 }
 

@@ -117,9 +117,9 @@ void CompressorLevels::handOnReady(BlockSink& next) {
     if (fronts) {
       wholeFormat ? measureFromFile(nextPair, count, sums) : measureFromFileFloating(nextPair, count, sums);
     } else {
-      extend(block, needed);
+      const double* x = extend(block, needed);
       const bool whole = wholeFormat || lastFraction < 2 * nextPair + 2 + ln;
-      whole ? measureHeld(nextPair, count, block.samples.data(), sums) : measureHeldFloating(nextPair, count, block.samples.data(), sums);
+      whole ? measureHeld(nextPair, count, x, sums) : measureHeldFloating(nextPair, count, x, sums);
       block.samples.resize(static_cast<std::size_t>(2 * count));
     }
     next.put(std::move(block));
@@ -134,10 +134,15 @@ std::int64_t CompressorLevels::frontOf(std::int64_t i, std::int64_t back) const 
 
 // The block's windows read the samples after it up to until: they are added to it for the while, so
 // that every window it measures lies in one stretch of memory.
-void CompressorLevels::extend(SampleBlock& block, std::int64_t until) {
-  Samples& x = block.samples;
+const double* CompressorLevels::extend(SampleBlock& block, std::int64_t until) {
   const std::int64_t start = 2 * nextPair;
-  auto missing = static_cast<std::size_t>(std::max<std::int64_t>(0, until - start - static_cast<std::int64_t>(x.size())));
+  auto missing = static_cast<std::size_t>(std::max<std::int64_t>(0, until - start - static_cast<std::int64_t>(block.samples.size())));
+  // A few samples are added to the block itself; for a long look-ahead and window, a copy of it
+  // takes them, so that no block grows for good (blocks are kept for reuse).
+  Samples& x = missing <= extendedInPlace ? block.samples : stitched;
+  if (&x == &stitched) {
+    stitched.assign(block.samples.begin(), block.samples.end());
+  }
   x.reserve(x.size() + missing);
   for (std::size_t k = 1; k < waiting.size() && missing > 0; ++k) {
     const Samples& after = waiting[k].samples;
@@ -148,6 +153,7 @@ void CompressorLevels::extend(SampleBlock& block, std::int64_t until) {
   if (missing > 0 && oddSample) {
     x.push_back(*oddSample);
   }
+  return x.data();
 }
 
 // Each term m reads the samples m and m + 1.

@@ -53,7 +53,8 @@ class CompressorLevels : public Stage {
   // The index after the last sample that pairs up to last read.
   std::int64_t neededUntil(std::int64_t last) const;
   std::int64_t frontOf(std::int64_t pair, std::int64_t back) const;
-  void extend(SampleBlock& block, std::int64_t until);
+  // The samples a block's windows read, from its first up to until.
+  const double* extend(SampleBlock& block, std::int64_t until);
   void measureHeld(std::int64_t first, std::int64_t count, const double* x, double* sums);
   void measureHeldFloating(std::int64_t first, std::int64_t count, const double* x, double* sums);
   void measureFromFile(std::int64_t first, std::int64_t count, double* sums);
@@ -81,6 +82,8 @@ class CompressorLevels : public Stage {
   std::int64_t arrived = 0;
   std::int64_t lastFraction = -1;
   FloatingWindowSum floating;
+  Samples stitched;  // a block with the samples after it, for a long look-ahead and window
+  static constexpr std::size_t extendedInPlace = 4096;
   std::int64_t nextPair = 0;  // the first pair of the first block waiting
 };
 

@@ -20,6 +20,7 @@ void GainAndBassBoost::step(SampleBlock&& block, BlockSink& next) {
   }
   block.samples.resize(2 * count);
   report.keep(x, 2 * count);
+  block.windowSums = Samples();  // no stage after it reads them
   next.put(std::move(block));
 }
 

@@ -24,7 +24,7 @@ class BlockPool {
   void giveBack(SampleBlock&& block);
 
  private:
-  static constexpr std::size_t keptBlocks = 16;
+  static constexpr std::size_t keptBlocks = 8;
 
   std::mutex lock;
   std::vector<SampleBlock> spare;

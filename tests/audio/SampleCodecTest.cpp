@@ -34,6 +34,21 @@ TEST(SampleCodec, VectorLoopsGiveTheDirectLoopsBytesAndSamples) {
     }
     VectorUnits::allowWide(true);
     EXPECT_EQ(bytes[0], encoded(x, bits, floating)) << bits << (floating ? " float" : "");
+    if (floating) {  // damaged samples read as 0, and the largest in 64 bits at 2^64 units, both ways
+      std::vector<double> damaged = {NAN, INFINITY, -INFINITY, 1e300, -1e300, 0.5};
+      std::vector<unsigned char> raw = encoded(damaged, 64, true);
+      if (bits == 32) {
+        raw = encoded(std::vector<double>(damaged.begin(), damaged.begin() + 3), 32, true);
+        damaged.resize(3);
+      }
+      for (const bool wide : {false, true}) {
+        VectorUnits::allowWide(wide);
+        std::vector<double> read(damaged.size());
+        codec.decode(raw.data(), read.size(), read.data());
+        const std::vector<double> expected = {0, 0, 0, 0x1p64, -0x1p64, 0.5};
+        EXPECT_EQ(read, std::vector<double>(expected.begin(), expected.begin() + static_cast<long>(read.size()))) << bits;
+      }
+    }
     EXPECT_EQ(bytes[1], bytes[0]) << bits << (floating ? " float" : "");
     for (std::size_t i = 0; i < x.size(); ++i) {
       EXPECT_EQ(std::bit_cast<std::uint64_t>(decoded[1][i]), std::bit_cast<std::uint64_t>(decoded[0][i])) << bits << " at " << i;

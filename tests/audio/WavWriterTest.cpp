@@ -149,8 +149,8 @@ TEST(WavWriter, EncodesEachFormatInTheInputsContainer) {
   const float full = 40000.0f / 32768;
   const std::vector<double> x = {40000, -40000, 1.9, -1.9, NAN, -0.001};
   const std::vector<std::tuple<std::string, SignalFormat, Bytes>> cases = {
-      {"24 bits, extensible", {44100, 6, 24, 0, false, true, 20, 0x3F},
-       wavBytes({.channels = 6, .bits = 24, .fmtSize = 40, .format = 0xFFFE, .validBits = 20, .channelMask = 0x3F},
+      {"24 bits, extensible", {44100, 6, 24, 0, false, true, 0x3F},
+       wavBytes({.channels = 6, .bits = 24, .fmtSize = 40, .format = 0xFFFE, .validBits = 24, .channelMask = 0x3F},
                 joined({value(8388607, 3), value(-8388608, 3), value(486, 3), value(-486, 3), value(0, 3), value(0, 3)}), fact(1))},
       {"32 bits", {44100, 2, 32}, wavBytes({.bits = 32}, joined({value(2147483647, 4), value(-2147483648LL, 4), value(124518, 4),
                                                                  value(-124518, 4), value(0, 4), value(-65, 4)}))},
