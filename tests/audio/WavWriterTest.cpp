@@ -164,7 +164,10 @@ TEST(WavWriter, EncodesEachFormatInTheInputsContainer) {
     EXPECT_EQ(save(dir / "deep.wav", x, format), "") << what;
     EXPECT_EQ(readFile(dir / "deep.wav"), expected) << what;
   }
-  // Sizes past 32 bits: RF64, its sizes in a ds64 chunk (the RIFF size: the 80 bytes of header less 8, and the data).
+  // Sizes past 32 bits: RF64, its sizes in a ds64 chunk (the RIFF size: the 80 bytes of header less 8, and the data),
+  // also where the data alone would fit but not the RIFF size.
+  const std::vector<unsigned char> justBelow = savedHeader({44100, 2, 16}, 0x7FFFFFF0).bytes;
+  EXPECT_EQ(std::string(justBelow.begin(), justBelow.begin() + 4), "RF64");
   const std::int64_t data = std::int64_t{1} << 32;
   Bytes header = wavBytes({.riff = "RF64", .first = {{"ds64", joined({value(72 + data, 8), value(data, 8), value(data / 4, 8), value(0, 4)})}}}, {});
   putLe32(header, 4, 0xFFFFFFFF);
@@ -336,6 +339,8 @@ TEST(WavWriter, EveryFailingSystemCallKeepsThePreviousFileOrFindsAnotherWay) {
       {"beside stdout", {}, "", true},
       {"stdout", {{"open", "folder", EMFILE}, {"open", ".tmp", EMFILE}}, "I/O error", false},
       {"stdout", {{"pread", spool, EIO}}, buffer, false},
+      {"new", {}, "", true},  // linked to its name at once
+      {"new", {{"close", spool, EIO}}, buffer, false},  // then the name goes again
   };
   const int probe = open(fs::temp_directory_path().c_str(), O_TMPFILE | O_RDWR | O_DIRECT, 0600);
   const bool direct = probe >= 0 && close(probe) == 0;
@@ -346,7 +351,7 @@ TEST(WavWriter, EveryFailingSystemCallKeepsThePreviousFileOrFindsAnotherWay) {
       continue;  // only root can give the target to another user; a disk written through its cache only
     }
     const fs::path out = c.target == "owned" ? ownedFile(dir / "out.wav", previous, nobody, 0640) : dir / "out.wav";
-    writeFile(out, previous);
+    c.target == "new" ? void(fs::remove(out)) : writeFile(out, previous);
     if (c.target == "link.wav") {
       fs::create_symlink("out.wav", dir / "link.wav");
     }
@@ -364,8 +369,8 @@ TEST(WavWriter, EveryFailingSystemCallKeepsThePreviousFileOrFindsAnotherWay) {
     }
     failing.clear();
     EXPECT_EQ(message, c.message) << what;
-    EXPECT_EQ(readFile(out), c.replaced ? expected : c.target == "stdout" ? Bytes{} : previous) << what;
-    EXPECT_EQ(namesIn(dir.path()).size(), c.target == "link.wav" || c.target == "beside stdout" ? 2u : 1u) << what;
+    EXPECT_EQ(readFile(out), c.replaced ? expected : c.target == "stdout" || c.target == "new" ? Bytes{} : previous) << what;
+    EXPECT_EQ(namesIn(dir.path()).size(), c.target == "link.wav" || c.target == "beside stdout" ? 2u : c.replaced || c.target != "new") << what;
   }
 }
 

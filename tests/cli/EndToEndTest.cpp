@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <cstdio>
 #include <sstream>
+#include <thread>
 
 
 #include "support/Reference.h"
@@ -76,6 +78,13 @@ TEST_F(EndToEnd, WalksTheCommandLineFromLeftToRight) {
   expectRun({"-t", "5", "-c", "-"}, "threshold=5\n" + loaded(301) + "Compressing: -\n" + summary("out.wav", 300), 0,
             std::string(aBytes.begin(), aBytes.end()));
   EXPECT_EQ(file("out.wav"), wavOf(referenceCompressor(a, {.threshold = 5}, 44100)));
+  if (!programUnderTest().windows) {  // from a named pipe, whose bytes can be read only once
+    ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0666), 0);
+    std::thread writer([&] { writeFile(dir / "pipe", aBytes); });
+    expectRun({"-c", "-o", "piped.wav", "pipe"}, loaded(301) + "Compressing: pipe\n" + summary("piped.wav", 300), 0);
+    writer.join();
+    EXPECT_EQ(file("piped.wav"), wavOf(referenceCompressor(a, {}, 44100)));
+  }
   if (!programUnderTest().windows) {  // Windows names cannot hold a double quote
     writeFile(dir / "\"q.wav", wavOf(b));
     expectRun({"\"q.wav"}, loaded(200) + summary("out.wav", 0), 0);
@@ -184,8 +193,9 @@ TEST_F(EndToEnd, ShowsProgressOnATerminalOnly) {
   writeFile(dir / "in.wav", wavBytes({}, pcm16(held)));
   const std::vector<std::string> arguments = {"-w", "1000000000", "-c", "in.wav"};
   const RunResult shown = runProgram(dir.path(), arguments, "", {.errorsToTerminal = true});
-  const RunResult plain = run(arguments);
+  const RunResult plain = runProgram(dir.path(), arguments, "", {.errorsToFile = (dir / "errors").c_str()});
   EXPECT_TRUE(shown.status == 0 && shown.out == plain.out) << shown.out;
+  EXPECT_EQ(file("errors"), Bytes());  // not a terminal: nothing
   // Lines of "\rin.wav:  42%  0:01", each over the one before, then blanks over the last.
   std::istringstream lines(shown.errors);
   std::string updates;

@@ -187,6 +187,9 @@ TEST(InterruptedSave, LeavesThePreviousOutputOrTheCompleteNewOne) {
   const bool letGo = received.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
   close(letGo ? -1 : open((dir / "pipe").c_str(), O_WRONLY | O_NONBLOCK));  // else let it go here, for the test to end
   EXPECT_TRUE(letGo && received.get().empty());
+  RunningProgram unread(dir.path(), {"-b", "-o", "pipe", "in.wav"});  // and with no reader, it ends as well
+  kill(unread.pid(), SIGTERM);
+  EXPECT_EQ(unread.finish().status, -SIGTERM);
   fs::remove(dir / "pipe");
 
   // A console whose reader leaves (`| head -3`, or -2 while the samples are worked on): SIGPIPE or the end, one file.

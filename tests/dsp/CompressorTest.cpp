@@ -106,7 +106,7 @@ TEST(Compressor, WindowsOfFractionalSamplesDoNotDrift) {
   std::mt19937 random(99);
   std::vector<double> x(2400000);
   for (std::size_t i = 0; i < x.size(); ++i) {
-    const double level = std::array{30000.0, 0.001, 0.0, 30000.0, 1e-7, 20000.0}[i * 6 / x.size()];
+    const double level = std::array{30000.0, 0.001, 0.0, 30000.0, 30.0, 1e-7, 20000.0}[i * 7 / x.size()];
     x[i] = std::uniform_real_distribution<double>(-level, level)(random);
   }
   const WavReader file(std::make_shared<MemoryBytes>(wavBytes({.bits = 64, .format = 3}, encoded(x, 64, true))));

@@ -175,8 +175,8 @@ RunningProgram::RunningProgram(const fs::path& folder, const std::vector<std::st
   }
   child = fork();
   if (child == 0) {
-    if (errors >= 0) {
-      dup2(errors, 2);
+    if (errors >= 0 || limits.errorsToFile != nullptr) {
+      dup2(errors >= 0 ? errors : open(limits.errorsToFile, O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
     }
     dup2(toChild[0], 0);
     dup2(limits.console != nullptr ? open(limits.console, O_WRONLY | O_APPEND | O_CREAT, 0644) : fromChild[1], 1);

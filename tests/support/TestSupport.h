@@ -64,7 +64,8 @@ struct Limits {
   bool asNobody = false;
   const char* console = nullptr;
   bool closedConsole = false;
-  bool errorsToTerminal = false;  // standard error a terminal of the test's (else the test's own)
+  bool errorsToTerminal = false;  // standard error a terminal of the test's, or a file (else the test's own)
+  const char* errorsToFile = nullptr;
   const char* temporaryFolder = nullptr;
 };
 
