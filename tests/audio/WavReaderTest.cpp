@@ -133,6 +133,7 @@ TEST(WavReader, LayoutsFromOtherWritersLoadOrEndWithTheirMessage) {
       {"a pipe's unfinished size, in whole frames of 3 bytes", withDataSize(wavBytes({.channels = 1, .bits = 24}, Bytes(16, 1)), 0x7FFFEFFF),
        "5 at 44100"},
       {"RF64, unfinished in ds64 too", withDataSize(wavBytes({.riff = "RF64", .first = {{"ds64", ds64(0)}}}, eight), -1), loads},
+      {"RF64, ds64 all ones", withDataSize(wavBytes({.riff = "RF64", .first = {{"ds64", ds64(~0ULL)}}}, eight), -1), loads},
       {"an odd JUNK before fmt without its pad", wavBytes({.first = {{"JUNK", Bytes(3, 1)}}}, eight), loads},
       {"24-bit frames longer than their samples", edited(wavBytes({.bits = 24}, Bytes(12, 1)), 32, 8), "Invalid wav nBitsPerSample"},
       {"fmt 18", wavBytes({.fmtSize = 18}, eight), loads},
