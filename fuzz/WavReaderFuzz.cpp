@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // 16-bit units: an 8-bit file's own, deeper integers below 32768, floating point any value.
   const velmora::SignalFormat& format = reader.getFormat();
   const double low = format.floatingPoint ? -HUGE_VAL : format.bitspersample == 8 ? 0.0 : -32768.0;
-  const double high = format.floatingPoint ? HUGE_VAL : format.bitspersample == 8 ? 255.0 : 32767.999;
+  const double high = format.floatingPoint ? HUGE_VAL : format.bitspersample == 8 ? 255.0 : std::nextafter(32768.0, 0.0);
   std::int64_t count = 0;
   for (velmora::SampleBlock block; reader.readBlock(block); count += static_cast<std::int64_t>(block.samples.size())) {
     for (const double sample : block.samples) {
