@@ -16,9 +16,10 @@ namespace velmora {
 
 namespace {
 
-#if defined(__x86_64__) || defined(__i386__)
-bool isFraction(double x) { return x != std::trunc(x) || x < -32768.0 || x > 32767.0; }  // NaN too
+// Whether a sample lies off the 16-bit range's whole numbers (NaN too).
+bool isFraction(double x) { return x != std::trunc(x) || x < -32768.0 || x > 32767.0; }
 
+#if defined(__x86_64__) || defined(__i386__)
 // From the end, the last few one by one, then four at a time: an index below which the samples'
 // search goes on one by one; every sample from it on is a whole number of the 16-bit range.
 __attribute__((target("avx2"))) std::size_t wholeBelow(const double* x, std::size_t count) {
@@ -41,7 +42,6 @@ __attribute__((target("avx2"))) std::size_t wholeBelow(const double* x, std::siz
   return k;
 }
 #else
-bool isFraction(double x) { return x != std::trunc(x) || x < -32768.0 || x > 32767.0; }
 std::size_t wholeBelow(const double*, std::size_t count) { return count; }
 #endif
 

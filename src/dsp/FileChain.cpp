@@ -11,6 +11,7 @@
 #include "dsp/GainAndBassBoost.h"
 #include "stream/ProgressStage.h"
 #include "stream/StageChain.h"
+#include "system/Failure.h"
 #include "system/InputFile.h"
 #include "system/Process.h"
 
@@ -19,6 +20,18 @@ namespace velmora {
 namespace {
 // The spare blocks of the whole run, shared by the chains of its files.
 BlockPool spareBlocks;
+
+bool isAbandonment(const std::exception_ptr& outcome) {
+  try {
+    if (outcome) {
+      std::rethrow_exception(outcome);
+    }
+  } catch (const Abandonment&) {
+    return true;
+  } catch (...) {
+  }
+  return false;
+}
 }  // namespace
 
 FileChain::FileChain(const std::string& inputName, const Settings& settings, double& bassState) {
@@ -60,13 +73,8 @@ void FileChain::run(std::ostream& out) {
     progress->stop();
   }
   for (std::size_t k = 0; k < stages.size(); ++k) {  // an interruption ends the run before any line
-    try {
-      if (chain.outcome(k)) {
-        std::rethrow_exception(chain.outcome(k));
-      }
-    } catch (const Abandonment&) {
-      throw;
-    } catch (...) {
+    if (isAbandonment(chain.outcome(k))) {
+      std::rethrow_exception(chain.outcome(k));
     }
   }
   for (std::size_t k = 0; k < stages.size(); ++k) {
