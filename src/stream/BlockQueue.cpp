@@ -5,7 +5,7 @@
 namespace velmora {
 
 // A consumer that waits is woken once a few blocks wait for it, and a producer once there is room
-// for a few: each wakes about half as often as for every block, and each wake-up costs a switch.
+// for a few: each wakes about a third as often as for every block, and each wake-up costs a switch.
 void BlockQueue::push(SampleBlock&& block) {
   std::unique_lock held(lock);
   notFull.wait(held, [this] { return blocks.size() < capacity; });

@@ -36,7 +36,7 @@ class BlockQueue {
   std::deque<SampleBlock> blocks;
   std::size_t capacity;
   bool closed = false;
-  static constexpr std::size_t wakeAfter = 2;
+  static constexpr std::size_t wakeAfter = 3;
 };
 
 }  // namespace velmora
