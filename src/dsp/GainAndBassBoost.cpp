@@ -16,7 +16,7 @@ void GainAndBassBoost::step(SampleBlock&& block, BlockSink& next) {
   double* x = block.samples.data();
   for (std::size_t from = 0; from < count; from += Compressor::quietCheckPairs) {
     const std::size_t to = std::min(count, from + Compressor::quietCheckPairs);
-    Compressor::quiet(level) || filter.quiet() ? quietly(sums, x, from, to) : sideBySide(sums, x, from, to);
+    Compressor::quiet(level) || filter.quiet() ? quietly(sums, x, from, to) : sideBySide(sums, x, from, to, count);
   }
   block.samples.resize(2 * count);
   report.keep(x, 2 * count);
@@ -24,17 +24,20 @@ void GainAndBassBoost::step(SampleBlock&& block, BlockSink& next) {
   next.put(std::move(block));
 }
 
-// The pairs [from, to): for each, the detector and the smoothing, the gain law, the clamp and the
-// filter over its two samples. The loop waits on its two chains; the rest fills that time.
-void GainAndBassBoost::sideBySide(const double* sums, double* x, std::size_t from, std::size_t to) {
+// The pairs [from, to) of a block of count pairs: for each, the detector and the smoothing, the
+// gain law, the clamp and the filter over its two samples. The loop waits on its two chains; the
+// rest fills that time.
+void GainAndBassBoost::sideBySide(const double* sums, double* x, std::size_t from, std::size_t to, std::size_t count) {
   const Compressor c(compressor);  // in registers: the block may alias these objects
   BassFilter f = filter;
   double smoothed = level;
+  const std::size_t last = count - 1;
   for (std::size_t b = from; b < to; ++b) {
     // The block was filled on another processor, and a loop that waits on its chains asks for its
-    // memory too late on its own: the lines a thousand bytes ahead are asked for now.
-    __builtin_prefetch(x + 2 * b + 128, 1);
-    __builtin_prefetch(sums + b + 128);
+    // memory too late on its own: the lines a thousand bytes ahead, of this block alone (another
+    // block's would be taken from the thread that works on it), are asked for now.
+    __builtin_prefetch(x + 2 * std::min(b + 64, last), 1);
+    __builtin_prefetch(sums + std::min(b + 128, last));
     smoothed = c.smooth(smoothed, c.detect(sums[b]));
     const double gain = c.gainAt(smoothed);
     x[2 * b] = f.step(c.limit(x[2 * b] * gain));
