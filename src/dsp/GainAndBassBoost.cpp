@@ -14,9 +14,14 @@ void GainAndBassBoost::step(SampleBlock&& block, BlockSink& next) {
   const std::size_t count = block.windowSums.size();
   double* sums = block.windowSums.data();
   double* x = block.samples.data();
-  for (std::size_t from = 0; from < count; from += Compressor::quietCheckPairs) {
-    const std::size_t to = std::min(count, from + Compressor::quietCheckPairs);
-    Compressor::quiet(level) || filter.quiet() ? quietly(sums, x, from, to) : sideBySide(sums, x, from, to, count);
+  for (std::size_t from = 0; from < count;) {
+    if (Compressor::quiet(level) || filter.quiet()) {
+      const std::size_t to = std::min(count, from + Compressor::quietCheckPairs);
+      quietly(sums, x, from, to);
+      from = to;
+    } else {
+      from = sideBySide(sums, x, from, count);
+    }
   }
   block.samples.resize(2 * count);
   report.keep(x, 2 * count);
@@ -24,15 +29,19 @@ void GainAndBassBoost::step(SampleBlock&& block, BlockSink& next) {
   next.put(std::move(block));
 }
 
-// The pairs [from, to) of a block of count pairs: for each, the detector and the smoothing, the
-// gain law, the clamp and the filter over its two samples. The loop waits on its two chains; the
-// rest fills that time.
-void GainAndBassBoost::sideBySide(const double* sums, double* x, std::size_t from, std::size_t to, std::size_t count) {
+// The pairs from from on of a block of count pairs, up to the end or to the first part whose
+// chains have become quiet: for each, the detector and the smoothing, the gain law, the clamp and
+// the filter over its two samples. The loop waits on its two chains; the rest fills that time.
+std::size_t GainAndBassBoost::sideBySide(const double* sums, double* x, std::size_t from, std::size_t count) {
   const Compressor c(compressor);  // in registers: the block may alias these objects
   BassFilter f = filter;
   double smoothed = level;
   const std::size_t last = count - 1;
-  for (std::size_t b = from; b < to; ++b) {
+  std::size_t b = from;
+  for (; b < count; ++b) {
+    if ((b - from) % Compressor::quietCheckPairs == 0 && b > from && (Compressor::quiet(smoothed) || f.quiet())) {
+      break;
+    }
     // The block was filled on another processor, and a loop that waits on its chains asks for its
     // memory too late on its own: the lines a thousand bytes ahead, of this block alone (another
     // block's would be taken from the thread that works on it), are asked for now.
@@ -45,6 +54,7 @@ void GainAndBassBoost::sideBySide(const double* sums, double* x, std::size_t fro
   }
   level = smoothed;
   filter = f;
+  return b;
 }
 
 // The same with quiet steps: the gain worked out again only where the level moved.

@@ -28,7 +28,7 @@ class GainAndBassBoost : public Stage {
   void conclude(std::ostream& out) override;
 
  private:
-  void sideBySide(const double* sums, double* x, std::size_t from, std::size_t to, std::size_t count);
+  std::size_t sideBySide(const double* sums, double* x, std::size_t from, std::size_t count);
   void quietly(const double* sums, double* x, std::size_t from, std::size_t to);
 
   Compressor compressor;
