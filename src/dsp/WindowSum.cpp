@@ -13,13 +13,21 @@ namespace velmora {
 namespace {
 
 #if defined(__x86_64__) || defined(__i386__)
-// The four pairs' steps of the terms from at: for pair k, (a + b)^2 + (b + c)^2 of the samples
-// a, b, c at 2k, 2k + 1, 2k + 2, each pair's two terms added as the direct loop adds them.
-__attribute__((target("avx2"))) __m256d stepTerms(const double* at) {
-  const __m256d first = _mm256_add_pd(_mm256_loadu_pd(at), _mm256_loadu_pd(at + 1));
-  const __m256d second = _mm256_add_pd(_mm256_loadu_pd(at + 4), _mm256_loadu_pd(at + 5));
-  const __m256d sums = _mm256_hadd_pd(_mm256_mul_pd(first, first), _mm256_mul_pd(second, second));
-  return _mm256_permute4x64_pd(sums, 0xD8);
+// The squares of the sums of neighbouring samples from at on, four of them: for the samples a, b,
+// c, ... at at, at + 1, at + 2, ..., (a + b)^2, (b + c)^2, and so on.
+__attribute__((target("avx2"))) __m256d squaredSums(const double* at) {
+  const __m256d sums = _mm256_add_pd(_mm256_loadu_pd(at), _mm256_loadu_pd(at + 1));
+  return _mm256_mul_pd(sums, sums);
+}
+
+// The four pairs' steps from the fronts' terms and the backs' from 2k on: pair k's step is
+// (a + b)^2 + (b + c)^2 of the samples a, b, c at 2k, 2k + 1, 2k + 2 at the front, less the same at
+// the back. Every term and every sum of them is a whole number below 2^53, so each is exact and
+// the order of the additions does not change a bit.
+__attribute__((target("avx2"))) __m256d stepsAt(const double* front, const double* back) {
+  const __m256d low = _mm256_sub_pd(squaredSums(front), squaredSums(back));
+  const __m256d high = _mm256_sub_pd(squaredSums(front + 4), squaredSums(back + 4));
+  return _mm256_permute4x64_pd(_mm256_hadd_pd(low, high), 0xD8);
 }
 
 // Four steps at a time, their running sum formed within the vector and carried from one to the
@@ -32,7 +40,7 @@ __attribute__((target("avx2"))) std::int64_t slideWide(const double* front2, con
   __m256d carry = _mm256_set1_pd(start);
   std::int64_t k = 0;
   for (; k + 4 <= count; k += 4) {
-    __m256d step = _mm256_sub_pd(stepTerms(front2 + 2 * k), stepTerms(back2 + 2 * k));
+    __m256d step = stepsAt(front2 + 2 * k, back2 + 2 * k);
     step = _mm256_add_pd(step, _mm256_blend_pd(_mm256_permute4x64_pd(step, 0x90), zero, 0x1));
     step = _mm256_add_pd(step, _mm256_blend_pd(_mm256_permute4x64_pd(step, 0x40), zero, 0x3));
     const __m256d sums = _mm256_add_pd(carry, step);
