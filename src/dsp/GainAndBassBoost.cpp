@@ -38,20 +38,20 @@ std::size_t GainAndBassBoost::sideBySide(const double* sums, double* x, std::siz
   double smoothed = level;
   const std::size_t last = count - 1;
   std::size_t b = from;
-  for (; b < count; ++b) {
-    if ((b - from) % Compressor::quietCheckPairs == 0 && b > from && (Compressor::quiet(smoothed) || f.quiet())) {
-      break;
+  do {
+    const std::size_t partEnd = std::min(count, b + Compressor::quietCheckPairs);
+    for (; b < partEnd; ++b) {
+      // The block was filled on another processor, and a loop that waits on its chains asks for
+      // its memory too late on its own: the lines a thousand bytes ahead, of this block alone
+      // (another block's would be taken from the thread that works on it), are asked for now.
+      __builtin_prefetch(x + 2 * std::min(b + 64, last), 1);
+      __builtin_prefetch(sums + std::min(b + 128, last));
+      smoothed = c.smooth(smoothed, c.detect(sums[b]));
+      const double gain = c.gainAt(smoothed);
+      x[2 * b] = f.step(c.limit(x[2 * b] * gain));
+      x[2 * b + 1] = f.step(c.limit(x[2 * b + 1] * gain));
     }
-    // The block was filled on another processor, and a loop that waits on its chains asks for its
-    // memory too late on its own: the lines a thousand bytes ahead, of this block alone (another
-    // block's would be taken from the thread that works on it), are asked for now.
-    __builtin_prefetch(x + 2 * std::min(b + 64, last), 1);
-    __builtin_prefetch(sums + std::min(b + 128, last));
-    smoothed = c.smooth(smoothed, c.detect(sums[b]));
-    const double gain = c.gainAt(smoothed);
-    x[2 * b] = f.step(c.limit(x[2 * b] * gain));
-    x[2 * b + 1] = f.step(c.limit(x[2 * b + 1] * gain));
-  }
+  } while (b < count && !Compressor::quiet(smoothed) && !f.quiet());
   level = smoothed;
   filter = f;
   return b;

@@ -53,38 +53,36 @@ __attribute__((target("avx2"))) std::int64_t slideWide(const double* front2, con
 std::int64_t slideWide(const double*, const double*, std::int64_t, double, double*) { return 0; }
 #endif
 
-}  // namespace
+// Pair k's step from its samples at the front and the back (each from 2k on): its two terms that
+// enter less its two that leave, each term four times its value.
+double pairStep(const double* f, const double* b) {
+  const auto term = [](double x, double y) { return (x + y) * (x + y); };
+  return (term(f[0], f[1]) + term(f[1], f[2])) - (term(b[0], b[1]) + term(b[1], b[2]));
+}
 
-void WindowSum::slideByPairs(std::int64_t count, double* values) {
-  const double* front2 = samples + (front - origin);
-  const double* back2 = samples + (back - origin);
-  if (VectorUnits::wide() && count >= 4) {
-    // The steps after the last four go on from the last value, four times which is its exact sum.
-    const std::int64_t done = slideWide(front2, back2, count, static_cast<double>(quadruple), values);
-    std::int64_t k = done;
-    double sum = values[done - 1] * 4;
-    const auto term = [](double a, double b) { return (a + b) * (a + b); };
-    for (; k < count; ++k) {
-      const double* f = front2 + 2 * k;
-      const double* b = back2 + 2 * k;
-      sum += (term(f[0], f[1]) + term(f[1], f[2])) - (term(b[0], b[1]) + term(b[1], b[2]));
-      values[k] = sum * 0.25;
-    }
-    quadruple = static_cast<std::int64_t>(sum);
-    back += 2 * count;
-    front += 2 * count;
-    return;
+// The vector slide, then the steps after its last four one by one, going on from its last value,
+// four times which is its exact sum. Gives the window's last sum, four times its value.
+std::int64_t slideWideByPairs(const double* front2, const double* back2, std::int64_t count, std::int64_t start,
+                              double* values) {
+  const std::int64_t done = slideWide(front2, back2, count, static_cast<double>(start), values);
+  double sum = values[done - 1] * 4;
+  for (std::int64_t k = done; k < count; ++k) {
+    sum += pairStep(front2 + 2 * k, back2 + 2 * k);
+    values[k] = sum * 0.25;
   }
-  const auto term = [](double a, double b) { return (a + b) * (a + b); };
+  return static_cast<std::int64_t>(sum);
+}
+
+// The running sum of the steps in four chains, each over a quarter of them and each step of the
+// four made together, then each quarter moved up by the sums before it: every partial sum is a
+// whole number of quarters below 2^53, so each addition is exact and their order does not change a
+// bit, while the chains wait on their own additions side by side. Gives the window's last sum,
+// four times its value.
+std::int64_t slideDirectByPairs(const double* front2, const double* back2, std::int64_t count, std::int64_t start,
+                                double* values) {
   for (std::int64_t k = 0; k < count; ++k) {
-    const double* f = front2 + 2 * k;
-    const double* b = back2 + 2 * k;
-    values[k] = (term(f[0], f[1]) + term(f[1], f[2])) - (term(b[0], b[1]) + term(b[1], b[2]));
+    values[k] = pairStep(front2 + 2 * k, back2 + 2 * k);
   }
-  // The running sum of the steps in four chains, each over a quarter of them and each step of the
-  // four made together, then each quarter moved up by the sums before it: every partial sum is a
-  // whole number of quarters below 2^53, so each addition is exact and their order does not change
-  // a bit, while the chains wait on their own additions side by side.
   const std::int64_t part = count / 4;
   double* quarter[4] = {values, values + part, values + 2 * part, values + 3 * part};
   double chain[4] = {0, 0, 0, 0};
@@ -98,7 +96,7 @@ void WindowSum::slideByPairs(std::int64_t count, double* values) {
     chain[3] += quarter[3][k];
     quarter[3][k] = chain[3];
   }
-  auto offset = static_cast<double>(quadruple);
+  auto offset = static_cast<double>(start);
   for (int c = 0; c < 4; ++c) {
     const std::int64_t length = c < 3 ? part : count - 3 * part;
     for (std::int64_t k = 0; k < length; ++k) {
@@ -106,7 +104,16 @@ void WindowSum::slideByPairs(std::int64_t count, double* values) {
     }
     offset += chain[c];
   }
-  quadruple = static_cast<std::int64_t>(offset);
+  return static_cast<std::int64_t>(offset);
+}
+
+}  // namespace
+
+void WindowSum::slideByPairs(std::int64_t count, double* values) {
+  const double* front2 = samples + (front - origin);
+  const double* back2 = samples + (back - origin);
+  quadruple = VectorUnits::wide() && count >= 4 ? slideWideByPairs(front2, back2, count, quadruple, values)
+                                                : slideDirectByPairs(front2, back2, count, quadruple, values);
   back += 2 * count;
   front += 2 * count;
 }

@@ -1,5 +1,6 @@
 #include "stream/BlockQueue.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace velmora {

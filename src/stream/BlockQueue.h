@@ -1,7 +1,6 @@
 #pragma once
 
 #include <condition_variable>
-#include <algorithm>
 #include <cstddef>
 #include <deque>
 #include <mutex>
