@@ -252,6 +252,13 @@ TEST_F(EndToEnd, LoadsEveryLayoutAppliesEverySettingAndWritesTheSameFormatBack) 
          x.resize(150000);
          return x;
        }()},
+      {{}, {}, [] {  // the bass filter turns quiet while slow times still hold the level, then sound again
+         const std::vector<double> sound = music(600);
+         std::vector<double> x = sound;
+         x.resize(60000);
+         x.insert(x.end(), sound.begin(), sound.end());
+         return x;
+       }(), {"-a", "1000", "-r", "1000"}, {.tatt = 1000, .trel = 1000}, "tatt=1000\ntrel=1000\n"},
       {{},
        {},
        music(2000),
