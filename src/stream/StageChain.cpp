@@ -111,7 +111,7 @@ void StageChain::place() {
     costs.push_back(std::chrono::duration<double>(worked).count());
     waits.push_back(own > 2 * worked);
   }
-  std::vector<std::size_t> starts = alone(balance(costs, processors), waits);
+  std::vector<std::size_t> starts = runs(costs, waits, processors);
   // From the last run back, so that each thread's output queue is in place before it starts.
   for (std::size_t run = starts.size(); run-- > 1;) {
     const std::size_t first = starts[run];
@@ -155,6 +155,15 @@ std::vector<std::size_t> StageChain::balance(const std::vector<double>& costs, s
     starts[g - 1] = cut[g][k];
   }
   return starts;
+}
+
+std::vector<std::size_t> StageChain::runs(std::vector<double> costs, const std::vector<bool>& waits, std::size_t processors) {
+  for (std::size_t stage = 0; stage < costs.size(); ++stage) {
+    if (waits[stage]) {
+      costs[stage] = 0;
+    }
+  }
+  return alone(balance(costs, processors), waits);
 }
 
 std::vector<std::size_t> StageChain::alone(std::vector<std::size_t> starts, const std::vector<bool>& waits) {

@@ -17,7 +17,7 @@
 // at work and its time waiting (on a disk, say). It then splits the list into as many runs of
 // consecutive stages as there are processors, so that the longest run by time at work is as short
 // as it can be, with each stage that waits more than it works in a run of its own, which costs no
-// processor while it waits; each run but the first gets a thread of its own, joined to the next by
+// processor while it waits and so does not count in that split; each run but the first gets a thread of its own, joined to the next by
 // a bounded queue; within a thread a stage hands its blocks straight to the next. A stream no
 // longer than the measured blocks, or threads that cannot be started, leave the stages on fewer
 // threads, down to the calling thread alone.
@@ -48,8 +48,10 @@ class StageChain {
   // Where runs of consecutive stages should start so that the longest of at most groups runs, by
   // the sum of its stages' costs, is as short as it can be: the first stage of each run.
   static std::vector<std::size_t> balance(const std::vector<double>& costs, std::size_t groups);
-  // The same starts with each stage that waits in a run of its own.
-  static std::vector<std::size_t> alone(std::vector<std::size_t> starts, const std::vector<bool>& waits);
+  // The runs of a chain on at most processors threads that compute: balanced over the costs of the
+  // stages that compute, and each stage that waits in a run of its own. A waiting stage's thread
+  // costs no processor while it waits, so its time does not weigh on how the others are split.
+  static std::vector<std::size_t> runs(std::vector<double> costs, const std::vector<bool>& waits, std::size_t processors);
 
  private:
   using Clock = std::chrono::steady_clock;
@@ -71,6 +73,8 @@ class StageChain {
   // measured ones have.
   void forget();
   void place();
+  // starts with each stage that waits in a run of its own.
+  static std::vector<std::size_t> alone(std::vector<std::size_t> starts, const std::vector<bool>& waits);
 
   std::vector<Link> links;
   std::vector<std::unique_ptr<Handover>> handovers;  // one per stage, to the next

@@ -89,9 +89,15 @@ TEST(StageChain, PlacesTheStagesSoThatTheLongestRunIsShortest) {
   for (const auto& [costs, groups, starts] : cases) {
     EXPECT_EQ(StageChain::balance(costs, groups), starts) << costs.size() << " stages, " << groups << " groups";
   }
-  // A stage that waits more than it works runs alone.
-  EXPECT_EQ(StageChain::alone({0, 2}, {false, true, false, false}), (std::vector<std::size_t>{0, 1, 2}));
-  EXPECT_EQ(StageChain::alone({0}, {false, false, true}), (std::vector<std::size_t>{0, 2}));
+  // A stage that waits more than it works runs alone, and its time does not weigh on the others' split.
+  const std::vector<std::tuple<std::vector<double>, std::vector<bool>, std::size_t, std::vector<std::size_t>>> waiting = {
+      {{3, 9, 1, 1}, {false, true, false, false}, 2, {0, 1, 2}},
+      {{1, 1, 3}, {false, false, true}, 1, {0, 2}},
+      {{1.1, 5.3, 0.45, 1.25}, {false, false, false, true}, 2, {0, 1, 3}},
+  };
+  for (const auto& [costs, waits, processors, starts] : waiting) {
+    EXPECT_EQ(StageChain::runs(costs, waits, processors), starts) << costs.size() << " stages, " << processors << " processors";
+  }
 }
 
 }  // namespace
