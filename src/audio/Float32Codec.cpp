@@ -32,12 +32,6 @@ __attribute__((target("avx2"))) std::size_t decodeWide(const unsigned char* byte
   const __m256d scale = _mm256_set1_pd(32768.0);
   std::size_t i = 0;
   for (; i + 8 <= count; i += 8) {
-    // The block's memory was last written on another processor: its lines, asked for 4 KiB ahead,
-    // come while the samples before them are converted. Only its own lines: asking for another
-    // block's would take them from the thread that works on it.
-    if (i + 520 <= count) {
-      __builtin_prefetch(samples + i + 512, 1);
-    }
     const __m256 values = _mm256_loadu_ps(reinterpret_cast<const float*>(bytes + 4 * i));
     _mm256_storeu_pd(samples + i, finite(_mm256_mul_pd(_mm256_cvtps_pd(_mm256_castps256_ps128(values)), scale)));
     _mm256_storeu_pd(samples + i + 4, finite(_mm256_mul_pd(_mm256_cvtps_pd(_mm256_extractf128_ps(values, 1)), scale)));

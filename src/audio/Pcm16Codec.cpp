@@ -20,12 +20,6 @@ namespace {
 __attribute__((target("avx2"))) std::size_t decodeWide(const unsigned char* bytes, std::size_t count, double* samples) {
   std::size_t i = 0;
   for (; i + 8 <= count; i += 8) {
-    // The block's memory was last written on another processor: its lines, asked for 4 KiB ahead,
-    // come while the samples before them are converted. Only its own lines: asking for another
-    // block's would take them from the thread that works on it.
-    if (i + 520 <= count) {
-      __builtin_prefetch(samples + i + 512, 1);
-    }
     const __m256i values = _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 2 * i)));
     _mm256_storeu_pd(samples + i, _mm256_cvtepi32_pd(_mm256_castsi256_si128(values)));
     _mm256_storeu_pd(samples + i + 4, _mm256_cvtepi32_pd(_mm256_extracti128_si256(values, 1)));

@@ -27,12 +27,6 @@ __attribute__((target("avx2"))) std::size_t decodeWide(const unsigned char* byte
   const __m256d scale = _mm256_set1_pd(1.0 / 256);
   std::size_t i = 0;
   for (; i + 10 <= count; i += 8) {
-    // The block's memory was last written on another processor: its lines, asked for 4 KiB ahead,
-    // come while the samples before them are converted. Only its own lines: asking for another
-    // block's would take them from the thread that works on it.
-    if (i + 520 <= count) {
-      __builtin_prefetch(samples + i + 512, 1);
-    }
     _mm256_storeu_pd(samples + i, _mm256_mul_pd(_mm256_cvtepi32_pd(wordsAt(bytes + 3 * i)), scale));
     _mm256_storeu_pd(samples + i + 4, _mm256_mul_pd(_mm256_cvtepi32_pd(wordsAt(bytes + 3 * i + 12)), scale));
   }
