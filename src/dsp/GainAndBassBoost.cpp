@@ -50,6 +50,9 @@ std::size_t GainAndBassBoost::sideBySide(const double* sums, double* x, std::siz
   };
   const std::size_t last = count - 1;
   const auto filterPair = [&](std::size_t p) {
+    // The block was filled on another processor, and a loop that waits on its chains asks for its
+    // memory too late on its own: the lines a thousand bytes ahead, of this block alone (another
+    // block's would be taken from the thread that works on it), are asked for now.
     __builtin_prefetch(x + 2 * std::min(p + 64, last), 1);
     __builtin_prefetch(sums + std::min(p + 128, last));
     const double gain = gains[p % ring];

@@ -13,14 +13,14 @@
 
 // Runs a list of stages over one stream, each taking the blocks of the one before, and decides
 // alone where they run, knowing nothing of what they compute, only how long they take. The first
-// blocks go through every stage on the calling thread, while the chain measures each stage's time
-// at work and its time waiting (on a disk, say). It then splits the list into as many runs of
-// consecutive stages as there are processors, so that the longest run by time at work is as short
-// as it can be, with each stage that waits more than it works in a run of its own, which costs no
-// processor while it waits and so does not count in that split; each run but the first gets a thread of its own, joined to the next by
-// a bounded queue; within a thread a stage hands its blocks straight to the next. A stream no
-// longer than the measured blocks, or threads that cannot be started, leave the stages on fewer
-// threads, down to the calling thread alone.
+// blocks go through every stage on the calling thread, while the chain measures each stage's
+// time at work and its time waiting (on a disk, say). It then splits the list into as many runs
+// of consecutive stages as there are processors, so that the longest run by time at work is as
+// short as it can be, with each stage that waits more than it works in a run of its own, which
+// costs no processor while it waits and so does not count in that split; each run but the first
+// gets a thread of its own, joined to the next by a bounded queue; within a thread a stage hands
+// its blocks straight to the next. A stream no longer than the measured blocks, or threads that
+// cannot be started, leave the stages on fewer threads, down to the calling thread alone.
 //
 // No stage can wait for ever on another: a thread only waits to take a block from the queue before
 // it or to hand one to the queue after it, every thread takes its input to the end and closes its
@@ -73,7 +73,7 @@ class StageChain {
   // measured ones have.
   void forget();
   void place();
-  // starts with each stage that waits in a run of its own.
+  // The same starts with each stage that waits in a run of its own.
   static std::vector<std::size_t> alone(std::vector<std::size_t> starts, const std::vector<bool>& waits);
 
   std::vector<Link> links;
